@@ -1,0 +1,192 @@
+#include "instrument.hpp"
+
+#include <charconv>
+
+namespace gsicom::sim {
+
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+constexpr char kErreur[] = "@W127\r\n";  // GSI Online: unknown request
+
+bool commencePar(std::string_view texte, std::string_view debut)
+{
+    return texte.substr(0, debut.size()) == debut;
+}
+
+// A decimal job position after a JOB request's prefix; false when anything else follows.
+bool lirePosition(std::string_view texte, long& position)
+{
+    if (texte.empty()) {
+        return false;
+    }
+    const char* fin = texte.data() + texte.size();
+    const auto [p, erreur] = std::from_chars(texte.data(), fin, position);
+    return erreur == std::errc{} && p == fin;
+}
+
+}  // namespace
+
+Requete analyserRequete(std::string_view texte)
+{
+    struct Fixe {
+        std::string_view texte;
+        TypeRequete type;
+    };
+    static constexpr Fixe kFixes[] = {
+        {"a", TypeRequete::reveil},
+        {"c", TypeRequete::efface},
+        {"%R1Q,5004:", TypeRequete::nomGeoCom},
+        {"CONF/91", TypeRequete::temperature},
+        {"FORM/CONF/LIST", TypeRequete::listeFormats},
+        {"JOB/CONF/LIST", TypeRequete::listeJobs},
+        {"?", TypeRequete::suivante},
+        {"FORM/SET/0", TypeRequete::format0},
+    };
+    for (const Fixe& f : kFixes) {
+        if (texte == f.texte) {
+            return {f.type};
+        }
+    }
+    struct AvecPosition {
+        std::string_view prefixe;
+        TypeRequete type;
+    };
+    static constexpr AvecPosition kAvecPosition[] = {
+        {"JOB/RCV/OBSERV/", TypeRequete::recevoirObservations},
+        {"JOB/RCV/COORD/", TypeRequete::recevoirCoordonnees},
+        {"JOB/ERASE/", TypeRequete::effacerJob},
+    };
+    for (const AvecPosition& a : kAvecPosition) {
+        long position = 0;
+        if (commencePar(texte, a.prefixe) &&
+            lirePosition(texte.substr(a.prefixe.size()), position)) {
+            return {a.type, position};
+        }
+    }
+    if (commencePar(texte, "%R1Q,") && texte.size() > 5 && texte.back() == ':') {
+        return {TypeRequete::autreGeoCom};
+    }
+    return {TypeRequete::inconnue};
+}
+
+Instrument::Instrument(Memoire memoire, Pannes pannes)
+    : memoire_(std::move(memoire)), pannes_(std::move(pannes))
+{
+}
+
+std::vector<Morceau> Instrument::recevoir(std::string_view octets)
+{
+    std::vector<Morceau> morceaux;
+    for (const char c : octets) {
+        if (raccroche_) {
+            break;
+        }
+        if (c != '\n') {
+            enCours_ += c;
+            continue;
+        }
+        std::string texte = std::move(enCours_);
+        enCours_.clear();
+        if (!texte.empty() && texte.back() == '\r') {
+            texte.pop_back();
+        }
+        if (texte.empty()) {
+            continue;  // a lone LF before a request is ignored
+        }
+        requetes_.push_back(texte);
+        const long index = static_cast<long>(requetes_.size());
+        if (pannes_.raccrocheDes != 0 && index >= pannes_.raccrocheDes) {
+            raccroche_ = true;
+            break;
+        }
+        std::string reponse = repondre(texte);  // the memory moves on even when silent
+        if (auto it = pannes_.reponseA.find(index); it != pannes_.reponseA.end()) {
+            reponse = it->second;
+        } else if (auto it = pannes_.reponsePour.find(texte); it != pannes_.reponsePour.end()) {
+            reponse = it->second;
+        }
+        const bool silence = (pannes_.silenceDes != 0 && index >= pannes_.silenceDes) ||
+                             pannes_.sansReponse.count(index) != 0;
+        if (silence || reponse.empty()) {
+            continue;
+        }
+        if (pannes_.coupure != 0 && reponse.size() > pannes_.coupure) {
+            morceaux.push_back({pannes_.delaiMs, reponse.substr(0, pannes_.coupure)});
+            morceaux.push_back({pannes_.delaiMs + pannes_.ecartMs, reponse.substr(pannes_.coupure)});
+        } else {
+            morceaux.push_back({pannes_.delaiMs, std::move(reponse)});
+        }
+    }
+    return morceaux;
+}
+
+std::string Instrument::ouvrirListe(std::vector<std::string> lignes)
+{
+    liste_ = std::move(lignes);
+    suivante_ = 0;
+    if (liste_.empty()) {
+        return kMarqueur;
+    }
+    return liste_[suivante_++] + kCrLf;
+}
+
+std::string Instrument::repondre(const std::string& texte)
+{
+    const Requete requete = analyserRequete(texte);
+    const auto job = [&]() -> JobSimule* {
+        if (requete.argument < 1 || requete.argument > static_cast<long>(memoire_.jobs.size())) {
+            return nullptr;
+        }
+        return &memoire_.jobs[static_cast<std::size_t>(requete.argument - 1)];
+    };
+    switch (requete.type) {
+        case TypeRequete::reveil:
+        case TypeRequete::format0: return std::string("?") + kCrLf;
+        case TypeRequete::efface:
+            liste_.clear();
+            suivante_ = 0;
+            return std::string("?") + kCrLf;
+        case TypeRequete::nomGeoCom: return "%R1P,0,0:0,\"" + memoire_.nom + "\"" + kCrLf;
+        case TypeRequete::autreGeoCom: return std::string("%R1P,0,0:5") + kCrLf;
+        case TypeRequete::temperature: {
+            char texteTemperature[32];
+            std::snprintf(texteTemperature, sizeof texteTemperature, "0091/%04d\r\n",
+                          memoire_.temperature);
+            return texteTemperature;
+        }
+        case TypeRequete::listeFormats: return ouvrirListe(memoire_.formats);
+        case TypeRequete::listeJobs: {
+            std::vector<std::string> lignes;
+            for (const JobSimule& j : memoire_.jobs) {
+                lignes.push_back(j.ligneRepertoire);
+            }
+            return ouvrirListe(std::move(lignes));
+        }
+        case TypeRequete::suivante:
+            if (suivante_ >= liste_.size()) {
+                return kMarqueur;
+            }
+            return liste_[suivante_++] + kCrLf;
+        case TypeRequete::recevoirObservations:
+        case TypeRequete::recevoirCoordonnees: {
+            const JobSimule* j = job();
+            if (j == nullptr) {
+                return kErreur;
+            }
+            return ouvrirListe(requete.type == TypeRequete::recevoirObservations ? j->observations
+                                                                                 : j->coordonnees);
+        }
+        case TypeRequete::effacerJob: {
+            if (job() == nullptr) {
+                return kErreur;
+            }
+            memoire_.jobs.erase(memoire_.jobs.begin() + (requete.argument - 1));
+            return std::string("?") + kCrLf;
+        }
+        case TypeRequete::inconnue: break;
+    }
+    return kErreur;
+}
+
+}  // namespace gsicom::sim

@@ -1,0 +1,88 @@
+// The simulated total station: the core of gsicom-sim, also linked in-process by the
+// tests. It takes the bytes the program writes, cuts them into CR LF requests, and
+// answers each one as the instrument does, with the faults a real line produces
+// injected on request. It knows nothing of time or ports: each reply comes as pieces
+// with delays, which the pty front end or the tests' virtual clock play out.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gsicom::sim {
+
+inline constexpr char kMarqueur[] = "\x1A\r\n";  // end of data
+
+struct JobSimule {
+    std::string ligneRepertoire;  // "NAME,no,points,blocks" as listed, without CR LF
+    std::vector<std::string> observations;  // GSI lines, without CR LF
+    std::vector<std::string> coordonnees;
+};
+
+struct Memoire {
+    std::string nom = "TS-SIM 30";
+    int temperature = 23;
+    std::vector<std::string> formats = {"0,GSI8", "1,GSI16"};
+    std::vector<JobSimule> jobs;
+};
+
+// Faults, by the 1-based index of the request they hit (every request counts,
+// "a" and "c" included), or by the request's text without CR LF.
+struct Pannes {
+    long silenceDes = 0;         // no reply from this request on (switched off); 0: never
+    std::set<long> sansReponse;  // no reply to these requests
+    std::uint32_t delaiMs = 0;   // every reply starts this late
+    std::size_t coupure = 0;     // replies longer than this are sent in two pieces...
+    std::uint32_t ecartMs = 0;   // ...this far apart
+    std::map<long, std::string> reponseA;  // this reply (CR LF included) to request N
+    std::map<std::string, std::string> reponsePour;  // this reply to every such request
+    long raccrocheDes = 0;  // the line goes away when this request arrives; 0: never
+};
+
+struct Morceau {
+    std::uint32_t delaiMs;  // after the request's last byte
+    std::string octets;
+};
+
+enum class TypeRequete {
+    reveil, efface, nomGeoCom, autreGeoCom, temperature, listeFormats, listeJobs,
+    suivante, format0, recevoirObservations, recevoirCoordonnees, effacerJob, inconnue
+};
+
+struct Requete {
+    TypeRequete type;
+    long argument = 0;  // the job position of the JOB requests
+};
+
+// What a request (without its CR LF) asks for. Total on any text.
+Requete analyserRequete(std::string_view texte);
+
+class Instrument {
+public:
+    explicit Instrument(Memoire memoire, Pannes pannes = {});
+
+    // Bytes the program wrote. Returns, for each request they complete, the pieces
+    // of its reply; nothing once the line has hung up.
+    std::vector<Morceau> recevoir(std::string_view octets);
+
+    bool raccroche() const { return raccroche_; }
+    const std::vector<std::string>& requetes() const { return requetes_; }
+    const Memoire& memoire() const { return memoire_; }
+
+private:
+    std::string repondre(const std::string& requete);
+    std::string ouvrirListe(std::vector<std::string> lignes);
+
+    Memoire memoire_;
+    Pannes pannes_;
+    std::string enCours_;  // bytes of a request not yet ended by LF
+    std::vector<std::string> requetes_;
+    std::vector<std::string> liste_;  // lines still to come on "?"
+    std::size_t suivante_ = 0;
+    bool raccroche_ = false;
+};
+
+}  // namespace gsicom::sim

@@ -1,0 +1,20 @@
+#include "console/dialogue.hpp"
+
+#include "console/reponse.hpp"
+
+namespace gsicom {
+
+int demander(Etat& e, const char* invite, int preset)
+{
+    std::fputs(invite, e.out);
+    std::fflush(e.out);
+    return lireChoix(e.in, preset);
+}
+
+void attendre(Etat& e, std::uint32_t millisecondes)
+{
+    std::fflush(e.out);
+    e.os.sleep(millisecondes);
+}
+
+}  // namespace gsicom

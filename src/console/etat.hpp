@@ -1,0 +1,50 @@
+// The state of one run of gsicom: one plain struct that main owns and hands by
+// reference to every stage. It holds the console streams, the platform, the serial
+// port, the request and reply buffers of the exchange and the job table. There is
+// no global state: a test builds a fresh Etat for every run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "serial/plateforme.hpp"
+
+namespace gsicom {
+
+// One row of the instrument's job directory.
+struct Job {
+    char nom[64] = {};  // at most 63 characters, always NUL-terminated
+    std::int32_t no = 0;  // the number the instrument lists; requests use the position
+    std::int32_t points = 0;
+    std::int32_t blocs = 0;
+};
+
+inline constexpr int kMaxJobs = 100;
+inline constexpr std::size_t kTailleBuffer = 2048;
+
+struct Etat {
+    Etat(Platform& platform, std::FILE* entree, std::FILE* sortie, std::FILE* erreurs)
+        : os(platform), in(entree), out(sortie), err(erreurs) {}
+
+    Platform& os;
+    std::FILE* in;
+    std::FILE* out;
+    std::FILE* err;
+
+    std::unique_ptr<SerialPort> hSerial;  // no port until the opening stage
+    char demande[kTailleBuffer] = {};
+    char readBuffer[kTailleBuffer] = {};
+    std::uint32_t bytesWritten = 0;
+    std::uint32_t bytesRead = 0;
+
+    char model[128] = {};
+    std::array<Job, kMaxJobs> jobs{};
+    int nbJobs = 0;
+    char nom_fichier[512] = {};
+
+    int portChoisi = 0;
+};
+
+}  // namespace gsicom

@@ -1,0 +1,31 @@
+// Parsers of what the instrument sends back, kept free of I/O so that they can be
+// tested and fuzzed on their own: the name in the GeoCOM reply, the temperature,
+// a directory line, and the check that a job name is safe to put in a file name.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "console/etat.hpp"
+
+namespace gsicom {
+
+// The text between the first and the last double quote of reply, cut to the first
+// taille - 1 characters and NUL-terminated into modele. False when there is no such
+// pair of quotes (no quote, or only one).
+bool extraireNom(const char* reply, char* modele, std::size_t taille);
+
+// The temperature in a "0091/%d" reply; 0 when the reply does not begin that way.
+int lireTemperature(const char* reply);
+
+// One directory line into a row, with the rules of strtok(",") and atoi: runs of
+// commas are one separator, the name is cut to 63 characters, a missing number is 0,
+// the line ending stays on the last field present.
+Job analyserLigneJob(const char* ligne);
+
+// Why a job name cannot become part of the export file's name, or nullptr when it can.
+// A path separator, a drive colon, a control character or a character Windows refuses
+// in file names would put the file elsewhere or make it unreadable.
+const char* defautNomExport(std::string_view nom);
+
+}  // namespace gsicom

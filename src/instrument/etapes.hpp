@@ -1,0 +1,22 @@
+// The stages of the run that use the link: identification, job directory, download
+// and the closing menu with the erase. Each hands over (kContinuer) or ends the run.
+#pragma once
+
+#include "console/dialogue.hpp"
+
+namespace gsicom {
+
+// Name and temperature of the instrument, then the format list.
+Issue identifierInstrument(Etat& e);
+
+// Pages through the job directory into Etat::jobs and shows it as a table.
+Issue lireRepertoire(Etat& e);
+void afficherTableJobs(Etat& e);
+
+// One job, observations or points, into a new GSI file in the current directory.
+Issue telechargerJob(Etat& e);
+
+// Leave, or erase one job or all of them after the erase code.
+Issue menuFinal(Etat& e);
+
+}  // namespace gsicom

@@ -1,0 +1,157 @@
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "instrument/analyse.hpp"
+#include "instrument/etapes.hpp"
+#include "serial/echange.hpp"
+#include "serial/requetes.hpp"
+
+namespace gsicom {
+
+namespace {
+
+// An instrument that goes silent in the middle of a transfer gives empty replies,
+// each after 250 + 20520 ms: after this many in a row the file is closed as it is
+// (about 104 s of waiting at most).
+constexpr int kMaxReponsesVides = 5;
+
+constexpr char kPrefixeErreurCreation[] = ">> Erreur improbable de creation du fichier...";
+
+// The export file, owned: closed on every way out of the stage.
+struct FichierExport {
+    std::FILE* f = nullptr;
+    FichierExport() = default;
+    FichierExport(const FichierExport&) = delete;
+    FichierExport& operator=(const FichierExport&) = delete;
+    ~FichierExport()
+    {
+        if (f != nullptr) {
+            std::fclose(f);
+        }
+    }
+    // Closes now; false, with errno set, when the last bytes could not be written.
+    bool fermer()
+    {
+        const int resultat = std::fclose(f);
+        f = nullptr;
+        return resultat == 0;
+    }
+};
+
+// Stores a received text with every LF written as CR LF, as Windows' text mode would,
+// so that the file has the same bytes on every platform. Flushed at once: what the
+// instrument sent is on disk before the next line is asked for.
+bool ecrireLigne(std::FILE* f, const char* texte, std::size_t taille)
+{
+    const char* fin = texte + taille;
+    while (texte < fin) {
+        const char* lf = static_cast<const char*>(std::memchr(texte, '\n', fin - texte));
+        const std::size_t morceau = (lf == nullptr ? fin : lf) - texte;
+        if (std::fwrite(texte, 1, morceau, f) != morceau) {
+            return false;
+        }
+        texte += morceau;
+        if (lf != nullptr) {
+            if (std::fwrite("\r\n", 1, 2, f) != 2) {
+                return false;
+            }
+            ++texte;
+        }
+    }
+    return std::fflush(f) == 0;
+}
+
+long compterLignes(const char* texte, std::size_t taille)
+{
+    long lignes = 0;
+    for (std::size_t i = 0; i < taille; ++i) {
+        lignes += texte[i] == '\n';
+    }
+    return lignes;
+}
+
+void nommerFichier(Etat& e, const Job& job)
+{
+    const std::tm t = e.os.localTime();
+    std::snprintf(e.nom_fichier, sizeof e.nom_fichier, "%04d-%02d-%02d - %02d-%02d-%02d - %s.GSI",
+                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+                  job.nom);
+}
+
+// Asks for the job's lines until the marker, storing each one. kContinuer when the
+// whole job is in the file.
+Issue recevoirJob(Etat& e, std::FILE* f)
+{
+    int vides = 0;
+    long lignes = 0;
+    while (!finDeDonnees(e)) {
+        if (e.bytesRead == 0) {
+            if (++vides == kMaxReponsesVides) {
+                std::fprintf(e.err,
+                             ">> Transfert interrompu : le materiel ne repond plus.\n"
+                             ">> Fichier incomplet : %s (%ld lignes)\n",
+                             e.nom_fichier, lignes);
+                return kCodeTransfertIncomplet;
+            }
+        } else {
+            vides = 0;
+            if (!ecrireLigne(f, e.readBuffer, e.bytesRead)) {
+                std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
+                             std::strerror(errno));
+                return kCodeErreur;
+            }
+            lignes += compterLignes(e.readBuffer, e.bytesRead);
+        }
+        envoyer(e, requete::kSuivante);
+    }
+    return kContinuer;
+}
+
+}  // namespace
+
+Issue telechargerJob(Etat& e)
+{
+    int numero = demander(e, "\nDownloder le job numero \n\t\t\t\tCHOIX : ", 0);
+    if (numero > e.nbJobs || numero < 1) {
+        numero = 1;
+    }
+    int contenu = demander(
+        e, "\nDownloder en GSI : \t(1) observations\n\t\t\t(2) points \n\t\t\t\tCHOIX : ", 1);
+    if (contenu != 1 && contenu != 2) {
+        contenu = 1;
+    }
+    const Job& job = e.jobs[numero - 1];
+    nommerFichier(e, job);
+    std::fprintf(e.out, ">> Exportation : %s\n", e.nom_fichier);
+    std::fflush(e.out);
+
+    // The name comes from the instrument: never let it lead the file elsewhere.
+    if (const char* defaut = defautNomExport(job.nom)) {
+        std::fprintf(e.err, "%s: %s\n", kPrefixeErreurCreation, defaut);
+        return kCodeErreur;
+    }
+    FichierExport fichier;
+    fichier.f = std::fopen(e.nom_fichier, "wb");
+    if (fichier.f == nullptr) {
+        std::fprintf(e.err, "%s: %s\n", kPrefixeErreurCreation, std::strerror(errno));
+        return kCodeErreur;
+    }
+
+    envoyer(e, requete::kEfface);
+    envoyer(e, requete::kFormat0);
+    envoyer(e, requete::kFormat0);
+    envoyerAvecNumero(e, contenu == 2 ? requete::kRecevoirCoordonnees
+                                      : requete::kRecevoirObservations,
+                      numero);
+    const Issue issue = recevoirJob(e, fichier.f);
+    envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
+    if (!fichier.fermer() && issue == kContinuer) {
+        std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
+                     std::strerror(errno));
+        return kCodeErreur;
+    }
+    return issue;
+}
+
+}  // namespace gsicom

@@ -1,0 +1,119 @@
+#include "serial/liaison.hpp"
+
+#include <array>
+
+#include "console/ecran.hpp"
+#include "serial/chemin_com.hpp"
+#include "serial/echange.hpp"
+#include "serial/requetes.hpp"
+
+namespace gsicom {
+
+std::string cheminPort(int numero)
+{
+    char chemin[16];
+    std::snprintf(chemin, sizeof chemin, "\\\\.\\COM%d", numero);
+    return chemin;
+}
+
+Issue choisirPort(Etat& e)
+{
+    std::fputs("Scan des ports...\n", e.out);
+    std::fflush(e.out);
+    std::array<bool, kDernierPort + 1> portsDispo{};  // slot 0 never marks a port
+    int nombre = 0;
+    for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
+        // A port held by another program fails the exclusive open: not available.
+        if (e.os.openPort(cheminPort(numero).c_str()) != nullptr) {
+            portsDispo[numero] = true;
+            ++nombre;
+        }
+    }
+    std::fprintf(e.out, "\nIl y a eu %i port(s) disponibles...\n", nombre);
+    if (nombre == 0) {
+        std::fputs("\nPas de ports !\nDehors\n\n", e.out);
+        return kCodeOk;
+    }
+    for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
+        if (portsDispo[numero]) {
+            std::fprintf(e.out, "\t\t\tCOM %i\n", numero);
+        }
+    }
+    e.portChoisi = demander(e, "\nEntrez le numero du port\t -> ", 0);
+    if (e.portChoisi < kPremierPort || e.portChoisi > kDernierPort || !portsDispo[e.portChoisi]) {
+        std::fputs("\n\n\tAdressez-vous au guichet 35\n\tDemmandez a l huissier\n\n\t\tVous commencez a "
+                   "m ennuyez avec le port !\n\n",
+                   e.out);
+        afficherImageMauvaisPort(e);
+        return kCodeOk;
+    }
+    return kContinuer;
+}
+
+namespace {
+
+std::uint32_t vitesse(int choix)
+{
+    switch (choix) {
+        case 1: return 9600;
+        case 3: return 38400;
+        case 4: return 57600;
+        default: return 19200;  // 2, and every other answer
+    }
+}
+
+}  // namespace
+
+Issue ouvrirPort(Etat& e)
+{
+    const std::string chemin = cheminPort(e.portChoisi);
+    std::fprintf(e.out, "\nOn va jaser sur le port \t -> %s", chemin.c_str());
+    std::fflush(e.out);
+    e.hSerial = e.os.openPort(chemin.c_str());
+    if (e.hSerial == nullptr) {
+        std::fprintf(e.out, "Erreur ouverture %s\n", chemin.c_str());
+        return kCodeErreur;
+    }
+    LineSettings reglages{};
+    if (!e.hSerial->getCommState(reglages)) {
+        std::fputs("Erreur GetCommState\n", e.out);
+        return kCodeErreur;
+    }
+    const int choix = demander(e,
+                               "\nVitesse de communication :\n\t\t(1)  9 600\n\t\t(2) 19 200 "
+                               "(Normalement)\n\t\t(3) 38 400\n\t\t(4) 57 600\n\t\t\t\tCHOIX : ",
+                               0);
+    reglages.baudRate = vitesse(choix);
+    reglages.byteSize = 8;
+    reglages.parity = 0;    // NOPARITY
+    reglages.stopBits = 0;  // ONESTOPBIT
+    if (!e.hSerial->setCommState(reglages)) {
+        std::fputs("Erreur SetCommState\n", e.out);
+        return kCodeErreur;
+    }
+    // One read of up to 2047 bytes ends 50 ms after the last byte, at the latest
+    // after 10 x 2047 + 50 = 20520 ms.
+    CommTimeouts delais{};
+    delais.readIntervalTimeout = 50;
+    delais.readTotalTimeoutMultiplier = 10;
+    delais.readTotalTimeoutConstant = 50;
+    delais.writeTotalTimeoutMultiplier = 10;
+    delais.writeTotalTimeoutConstant = 50;
+    e.hSerial->setCommTimeouts(delais);
+    return kContinuer;
+}
+
+Issue reveillerInstrument(Etat& e)
+{
+    envoyer(e, requete::kReveil);
+    std::fputs("\nWake UP ! ", e.out);
+    for (int point = 0; point < 20; ++point) {
+        attendre(e, 125);
+        std::fputc('.', e.out);
+    }
+    std::fputc('\n', e.out);
+    envoyer(e, requete::kEfface);
+    return kContinuer;
+}
+
+}  // namespace gsicom

@@ -1,0 +1,62 @@
+// The one seam between gsicom and the machine it runs on.
+//
+// Everything that differs between Windows, Linux and the in-process test simulator
+// sits behind these two interfaces: a serial port (opened exclusively by its Win32
+// device path, line settings, time-outs, synchronous write and read) and the rest
+// of the operating system the run needs (sleep, local time, the final pause).
+// The implementations are whole files: port_windows.cpp, port_linux.cpp and the
+// simulated platform of the tests.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+
+namespace gsicom {
+
+// The line settings gsicom changes. Every other field of the platform's own record
+// (flow control, special characters...) is kept by the port as getCommState read it.
+struct LineSettings {
+    std::uint32_t baudRate = 0;
+    std::uint8_t byteSize = 0;
+    std::uint8_t parity = 0;    // 0: no parity (NOPARITY)
+    std::uint8_t stopBits = 0;  // 0: one stop bit (ONESTOPBIT)
+};
+
+// The meaning of Windows' COMMTIMEOUTS, in milliseconds, on every platform.
+struct CommTimeouts {
+    std::uint32_t readIntervalTimeout = 0;
+    std::uint32_t readTotalTimeoutMultiplier = 0;
+    std::uint32_t readTotalTimeoutConstant = 0;
+    std::uint32_t writeTotalTimeoutMultiplier = 0;
+    std::uint32_t writeTotalTimeoutConstant = 0;
+};
+
+// An open serial port, owned: destroying it releases the port (CloseHandle).
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    virtual bool getCommState(LineSettings& settings) = 0;
+    virtual bool setCommState(const LineSettings& settings) = 0;
+    virtual bool setCommTimeouts(const CommTimeouts& timeouts) = 0;
+    // Synchronous, like WriteFile/ReadFile without an OVERLAPPED record. A read
+    // that times out is a success with fewer bytes (possibly none).
+    virtual bool writeFile(const char* data, std::uint32_t size, std::uint32_t& written) = 0;
+    virtual bool readFile(char* data, std::uint32_t size, std::uint32_t& read) = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+    // Opens "\\.\COMn" for exclusive reading and writing; nullptr when it cannot.
+    virtual std::unique_ptr<SerialPort> openPort(const char* devicePath) = 0;
+    virtual void sleep(std::uint32_t milliseconds) = 0;
+    virtual std::tm localTime() = 0;
+    // Waits for a key press before the program ends (the console may close after).
+    virtual void pause() = 0;
+};
+
+// The platform this binary was built for (port_windows.cpp or port_linux.cpp).
+std::unique_ptr<Platform> makeSystemPlatform();
+
+}  // namespace gsicom

@@ -1,0 +1,239 @@
+// The platform on Linux: termios serial ports with Windows' read time-out rule,
+// nanosleep, localtime_r and a one-key pause.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "serial/chemin_com.hpp"
+#include "serial/delai.hpp"
+#include "serial/plateforme.hpp"
+
+namespace gsicom {
+
+namespace {
+
+std::uint64_t maintenantMs()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+speed_t vitesseTermios(std::uint32_t baudRate)
+{
+    switch (baudRate) {
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B0;
+    }
+}
+
+class LinuxSerialPort final : public SerialPort {
+public:
+    explicit LinuxSerialPort(int fd) : fd_(fd) {}
+    ~LinuxSerialPort() override { ::close(fd_); }
+    LinuxSerialPort(const LinuxSerialPort&) = delete;
+    LinuxSerialPort& operator=(const LinuxSerialPort&) = delete;
+
+    bool getCommState(LineSettings& settings) override
+    {
+        if (::tcgetattr(fd_, &lu_) != 0) {
+            return false;
+        }
+        switch (lu_.c_cflag & CSIZE) {
+            case CS5: settings.byteSize = 5; break;
+            case CS6: settings.byteSize = 6; break;
+            case CS7: settings.byteSize = 7; break;
+            default: settings.byteSize = 8; break;
+        }
+        settings.parity = (lu_.c_cflag & PARENB) ? ((lu_.c_cflag & PARODD) ? 1 : 2) : 0;
+        settings.stopBits = (lu_.c_cflag & CSTOPB) ? 2 : 0;
+        settings.baudRate = 0;
+        static constexpr std::uint32_t kVitesses[] = {9600, 19200, 38400, 57600, 115200};
+        for (const std::uint32_t v : kVitesses) {
+            if (::cfgetospeed(&lu_) == vitesseTermios(v)) {
+                settings.baudRate = v;
+            }
+        }
+        return true;
+    }
+
+    // Raw 8N1 at the chosen speed: bytes pass untouched both ways, reads never block
+    // (VMIN = VTIME = 0; the time-outs are ours, see readFile).
+    bool setCommState(const LineSettings& settings) override
+    {
+        const speed_t vitesse = vitesseTermios(settings.baudRate);
+        if (vitesse == B0 || settings.byteSize != 8 || settings.parity != 0 ||
+            settings.stopBits != 0) {
+            errno = EINVAL;
+            return false;
+        }
+        termios t = lu_;
+        ::cfmakeraw(&t);
+        t.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
+        t.c_cflag |= CS8 | CLOCAL | CREAD;
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        if (::cfsetispeed(&t, vitesse) != 0 || ::cfsetospeed(&t, vitesse) != 0) {
+            return false;
+        }
+        return ::tcsetattr(fd_, TCSANOW, &t) == 0;
+    }
+
+    bool setCommTimeouts(const CommTimeouts& timeouts) override
+    {
+        timeouts_ = timeouts;
+        return true;
+    }
+
+    bool writeFile(const char* data, std::uint32_t size, std::uint32_t& written) override
+    {
+        written = 0;
+        const std::uint64_t limite =
+            maintenantMs() + std::uint64_t{timeouts_.writeTotalTimeoutMultiplier} * size +
+            timeouts_.writeTotalTimeoutConstant;
+        while (written < size) {
+            const ssize_t n = ::write(fd_, data + written, size - written);
+            if (n > 0) {
+                written += static_cast<std::uint32_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN) {
+                return false;  // the line has gone away
+            }
+            const std::uint64_t maintenant = maintenantMs();
+            if (maintenant >= limite) {
+                return false;
+            }
+            pollfd p{fd_, POLLOUT, 0};
+            ::poll(&p, 1, static_cast<int>(limite - maintenant));
+        }
+        return true;
+    }
+
+    // Windows' COMMTIMEOUTS rule (serial/delai.hpp) on poll and a steady clock.
+    bool readFile(char* data, std::uint32_t size, std::uint32_t& read) override
+    {
+        read = 0;
+        const DebutLecture lecture{maintenantMs(), size};
+        std::optional<std::uint64_t> dernierOctet;
+        while (read < size) {
+            const std::uint64_t fin = finDeLecture(timeouts_, lecture, dernierOctet);
+            const std::uint64_t maintenant = maintenantMs();
+            if (maintenant >= fin) {
+                break;
+            }
+            const std::uint64_t reste = fin - maintenant;
+            pollfd p{fd_, POLLIN, 0};
+            const int pret = ::poll(&p, 1, fin == kJamais ? -1 : static_cast<int>(reste));
+            if (pret < 0 && errno == EINTR) {
+                continue;
+            }
+            if (pret < 0) {
+                return read > 0;
+            }
+            if (pret == 0) {
+                continue;  // the deadline is checked again above
+            }
+            const ssize_t n = ::read(fd_, data + read, size - read);
+            if (n > 0) {
+                read += static_cast<std::uint32_t>(n);
+                dernierOctet = maintenantMs();
+            } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+                continue;
+            } else {
+                // Hang-up, EIO or end of file: the line has gone away. What came is kept.
+                return read > 0;
+            }
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+    termios lu_{};
+    CommTimeouts timeouts_{};
+};
+
+class LinuxPlatform final : public Platform {
+public:
+    std::unique_ptr<SerialPort> openPort(const char* devicePath) override
+    {
+        const std::string chemin = cheminLinux(devicePath);
+        if (chemin.empty()) {
+            return nullptr;
+        }
+        const int fd = ::open(chemin.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        // flock keeps out every other program that asks, root included; TIOCEXCL
+        // keeps out any further open by a program that does not ask.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<LinuxSerialPort>(fd);
+    }
+
+    void sleep(std::uint32_t milliseconds) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    std::tm localTime() override
+    {
+        const std::time_t maintenant = std::time(nullptr);
+        std::tm t{};
+        ::localtime_r(&maintenant, &t);
+        return t;
+    }
+
+    // A key on a terminal (typed after the prompt, in raw mode); otherwise one byte
+    // of the input or its end, so that a run fed by a pipe never hangs here.
+    void pause() override
+    {
+        std::fputs("Appuyez sur une touche pour continuer...", stdout);
+        std::fflush(stdout);
+        termios avant{};
+        if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0) {
+            termios brut = avant;
+            brut.c_lflag &= ~(ICANON | ECHO);
+            brut.c_cc[VMIN] = 1;
+            brut.c_cc[VTIME] = 0;
+            ::tcflush(STDIN_FILENO, TCIFLUSH);
+            ::tcsetattr(STDIN_FILENO, TCSANOW, &brut);
+            char touche = 0;
+            while (::read(STDIN_FILENO, &touche, 1) < 0 && errno == EINTR) {
+            }
+            ::tcsetattr(STDIN_FILENO, TCSANOW, &avant);
+        } else {
+            std::fgetc(stdin);
+        }
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> makeSystemPlatform()
+{
+    return std::make_unique<LinuxPlatform>();
+}
+
+}  // namespace gsicom
