@@ -113,7 +113,8 @@ std::vector<Morceau> Instrument::recevoir(std::string_view octets)
         }
         if (pannes_.coupure != 0 && reponse.size() > pannes_.coupure) {
             morceaux.push_back({pannes_.delaiMs, reponse.substr(0, pannes_.coupure)});
-            morceaux.push_back({pannes_.delaiMs + pannes_.ecartMs, reponse.substr(pannes_.coupure)});
+            morceaux.push_back(
+                {pannes_.delaiMs + pannes_.ecartMs, reponse.substr(pannes_.coupure)});
         } else {
             morceaux.push_back({pannes_.delaiMs, std::move(reponse)});
         }

@@ -17,7 +17,7 @@ namespace gsicom::sim {
 inline constexpr char kMarqueur[] = "\x1A\r\n";  // end of data
 
 struct JobSimule {
-    std::string ligneRepertoire;  // "NAME,no,points,blocks" as listed, without CR LF
+    std::string ligneRepertoire;            // "NAME,no,points,blocks" as listed, without CR LF
     std::vector<std::string> observations;  // GSI lines, without CR LF
     std::vector<std::string> coordonnees;
 };
@@ -32,11 +32,11 @@ struct Memoire {
 // Faults, by the 1-based index of the request they hit (every request counts,
 // "a" and "c" included), or by the request's text without CR LF.
 struct Pannes {
-    long silenceDes = 0;         // no reply from this request on (switched off); 0: never
-    std::set<long> sansReponse;  // no reply to these requests
-    std::uint32_t delaiMs = 0;   // every reply starts this late
-    std::size_t coupure = 0;     // replies longer than this are sent in two pieces...
-    std::uint32_t ecartMs = 0;   // ...this far apart
+    long silenceDes = 0;                   // no reply from this request on (switched off); 0: never
+    std::set<long> sansReponse;            // no reply to these requests
+    std::uint32_t delaiMs = 0;             // every reply starts this late
+    std::size_t coupure = 0;               // replies longer than this are sent in two pieces...
+    std::uint32_t ecartMs = 0;             // ...this far apart
     std::map<long, std::string> reponseA;  // this reply (CR LF included) to request N
     std::map<std::string, std::string> reponsePour;  // this reply to every such request
     long raccrocheDes = 0;  // the line goes away when this request arrives; 0: never
@@ -48,8 +48,19 @@ struct Morceau {
 };
 
 enum class TypeRequete {
-    reveil, efface, nomGeoCom, autreGeoCom, temperature, listeFormats, listeJobs,
-    suivante, format0, recevoirObservations, recevoirCoordonnees, effacerJob, inconnue
+    reveil,
+    efface,
+    nomGeoCom,
+    autreGeoCom,
+    temperature,
+    listeFormats,
+    listeJobs,
+    suivante,
+    format0,
+    recevoirObservations,
+    recevoirCoordonnees,
+    effacerJob,
+    inconnue
 };
 
 struct Requete {

@@ -37,10 +37,10 @@ JobSimule genererJob(const std::string& nom, int no, int mesures, unsigned grain
     JobSimule job;
     job.ligneRepertoire = nom + "," + std::to_string(no) + "," + std::to_string(mesures) + "," +
                           std::to_string(mesures + 1);
-    job.observations.push_back(
-        motPoint(1, 1000) + mot(84, "..10", std::llround(e0 * 1000)) +
-        mot(85, "..10", std::llround(n0 * 1000)) + mot(86, "..10", std::llround(h0 * 1000)) +
-        mot(88, "..10", std::llround(ih * 1000)));
+    job.observations.push_back(motPoint(1, 1000) + mot(84, "..10", std::llround(e0 * 1000)) +
+                               mot(85, "..10", std::llround(n0 * 1000)) +
+                               mot(86, "..10", std::llround(h0 * 1000)) +
+                               mot(88, "..10", std::llround(ih * 1000)));
     for (int i = 1; i <= mesures; ++i) {
         const double a = hz(hasard), b = v(hasard), d = sd(hasard);
         const long long point = 1000 + i;

@@ -15,7 +15,7 @@ namespace gsicom {
 
 // One row of the instrument's job directory.
 struct Job {
-    char nom[64] = {};  // at most 63 characters, always NUL-terminated
+    char nom[64] = {};    // at most 63 characters, always NUL-terminated
     std::int32_t no = 0;  // the number the instrument lists; requests use the position
     std::int32_t points = 0;
     std::int32_t blocs = 0;
@@ -26,7 +26,9 @@ inline constexpr std::size_t kTailleBuffer = 2048;
 
 struct Etat {
     Etat(Platform& platform, std::FILE* entree, std::FILE* sortie, std::FILE* erreurs)
-        : os(platform), in(entree), out(sortie), err(erreurs) {}
+        : os(platform), in(entree), out(sortie), err(erreurs)
+    {
+    }
 
     Platform& os;
     std::FILE* in;

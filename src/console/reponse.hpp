@@ -8,10 +8,10 @@
 namespace gsicom {
 
 enum class Lecture {
-    entier,       // an integer was read into the value
-    pasDEntier,   // the next characters do not begin an integer; they stay in the input
-    finDEntree,   // nothing but white space before the end of input
-    tropGrand,    // digits that do not fit a signed 32-bit integer, consumed whole
+    entier,      // an integer was read into the value
+    pasDEntier,  // the next characters do not begin an integer; they stay in the input
+    finDEntree,  // nothing but white space before the end of input
+    tropGrand,   // digits that do not fit a signed 32-bit integer, consumed whole
 };
 
 struct Reponse {

@@ -51,9 +51,10 @@ Issue lireRepertoire(Etat& e)
     std::fprintf(e.out, "\nListe des JOBS detectes (%d) :\n", e.nbJobs);
     afficherTableJobs(e);
     if (plusGrand <= 0) {
-        std::fputs("\nPas de JOB dans la memoire\nVerifier la meomoire ou le materiel\nOn sort du "
-                   "programme !",
-                   e.out);
+        std::fputs(
+            "\nPas de JOB dans la memoire\nVerifier la meomoire ou le materiel\nOn sort du "
+            "programme !",
+            e.out);
         return kCodeSansJob;
     }
     return kContinuer;

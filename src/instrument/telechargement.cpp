@@ -141,9 +141,8 @@ Issue telechargerJob(Etat& e)
     envoyer(e, requete::kEfface);
     envoyer(e, requete::kFormat0);
     envoyer(e, requete::kFormat0);
-    envoyerAvecNumero(e, contenu == 2 ? requete::kRecevoirCoordonnees
-                                      : requete::kRecevoirObservations,
-                      numero);
+    envoyerAvecNumero(
+        e, contenu == 2 ? requete::kRecevoirCoordonnees : requete::kRecevoirObservations, numero);
     const Issue issue = recevoirJob(e, fichier.f);
     envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
     if (!fichier.fermer() && issue == kContinuer) {

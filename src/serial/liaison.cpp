@@ -41,9 +41,10 @@ Issue choisirPort(Etat& e)
     }
     e.portChoisi = demander(e, "\nEntrez le numero du port\t -> ", 0);
     if (e.portChoisi < kPremierPort || e.portChoisi > kDernierPort || !portsDispo[e.portChoisi]) {
-        std::fputs("\n\n\tAdressez-vous au guichet 35\n\tDemmandez a l huissier\n\n\t\tVous commencez a "
-                   "m ennuyez avec le port !\n\n",
-                   e.out);
+        std::fputs(
+            "\n\n\tAdressez-vous au guichet 35\n\tDemmandez a l huissier\n\n\t\tVous commencez a "
+            "m ennuyez avec le port !\n\n",
+            e.out);
         afficherImageMauvaisPort(e);
         return kCodeOk;
     }

@@ -100,9 +100,9 @@ public:
     bool writeFile(const char* data, std::uint32_t size, std::uint32_t& written) override
     {
         written = 0;
-        const std::uint64_t limite =
-            maintenantMs() + std::uint64_t{timeouts_.writeTotalTimeoutMultiplier} * size +
-            timeouts_.writeTotalTimeoutConstant;
+        const std::uint64_t limite = maintenantMs() +
+                                     std::uint64_t{timeouts_.writeTotalTimeoutMultiplier} * size +
+                                     timeouts_.writeTotalTimeoutConstant;
         while (written < size) {
             const ssize_t n = ::write(fd_, data + written, size - written);
             if (n > 0) {

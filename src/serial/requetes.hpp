@@ -5,7 +5,7 @@
 namespace gsicom::requete {
 
 inline constexpr char kReveil[] = "a\r\n";
-inline constexpr char kEfface[] = "c\r\n";  // "clear", between dialogues
+inline constexpr char kEfface[] = "c\r\n";                  // "clear", between dialogues
 inline constexpr char kNomInstrument[] = "%R1Q,5004:\r\n";  // GeoCOM 5004: instrument name
 inline constexpr char kTemperature[] = "CONF/91\r\n";
 inline constexpr char kListeFormats[] = "FORM/CONF/LIST\r\n";

@@ -1,0 +1,187 @@
+// Whole runs through identification and the job directory, on virtual time.
+#include <gtest/gtest.h>
+
+#include "banc.hpp"
+
+namespace gsicom::test {
+namespace {
+
+constexpr char kJusquAuRepertoire[] = "1\n2\n";  // port 1, 19200; then end of input
+
+std::size_t compter(const std::vector<std::string>& requetes, const std::string& r)
+{
+    return static_cast<std::size_t>(std::count(requetes.begin(), requetes.end(), r));
+}
+
+TEST(Identification, ShowsTheNameAndTemperatureOnOneLine)
+{
+    const struct {
+        const char* reponseNom;  // nullptr: the simulator's own
+        const char* reponseTemperature;
+        const char* ligne;
+    } cas[] = {
+        {nullptr, nullptr, "Modele detecte : \t\tTS-SIM 30 et il est @ 23 degres Celsius\n"},
+        {"%R1P,0,0:0,\"\"\r\n", nullptr, "Modele detecte : \t\t et il est @ 23 degres Celsius\n"},
+        {"%R1P,0,0:0,\"TPS \\\"A\\\"\"\r\n", "0091/-005\r\n",
+         "Modele detecte : \t\tTPS \\\"A\\\" et il est @ -5 degres Celsius\n"},
+        {nullptr, " 0091/0023\r\n", "TS-SIM 30 et il est @ 0 degres Celsius\n"},
+        {nullptr, "0092/0023\r\n", "TS-SIM 30 et il est @ 0 degres Celsius\n"},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        if (c.reponseNom) banc.pannes.reponsePour["%R1Q,5004:"] = c.reponseNom;
+        if (c.reponseTemperature) banc.pannes.reponsePour["CONF/91"] = c.reponseTemperature;
+        banc.lancer(kJusquAuRepertoire);
+        EXPECT_NE(banc.sortie.find(c.ligne), std::string::npos) << c.ligne;
+    }
+}
+
+TEST(Identification, NoPairOfQuotesEndsTheRunWithCodeFour)
+{
+    for (const char* reponse : {"%R1P,0,0:0,\"TS\r\n", "%R1P,0,0:5\r\n", "", "\"\x1A"}) {
+        Banc banc;
+        banc.pannes.reponsePour["%R1Q,5004:"] = reponse;
+        if (*reponse == '\0') banc.pannes.sansReponse = {3};
+        EXPECT_EQ(banc.lancer(kJusquAuRepertoire), 4);
+        EXPECT_NE(banc.sortie.find("\nLe materiel ne donne pas son identite.\n"),
+                  std::string::npos);
+        EXPECT_EQ(enLigne(banc.requetes()), "a|c|%R1Q,5004:");
+        EXPECT_EQ(banc.os->pauses, 1);
+    }
+}
+
+TEST(Identification, ALongNameIsCutTo127Characters)
+{
+    const std::string nom(200, 'N');
+    Banc banc;
+    banc.memoire.nom = nom;
+    banc.lancer(kJusquAuRepertoire);
+    EXPECT_NE(banc.sortie.find("\t\t" + nom.substr(0, 127) + " et il est"), std::string::npos);
+}
+
+TEST(Identification, TheFormatListAsksAgainOnlyWhileTheReplyIsTheMarker)
+{
+    const struct {
+        std::map<long, std::string> reponses;  // by request index: 6 is FORM/CONF/LIST
+        std::size_t suivantes;
+    } cas[] = {
+        {{}, 0},                 // an ordinary reply: straight to "c"
+        {{{6, "\x1A\r\n"}}, 1},  // marker, then an ordinary reply
+        {{{6, "\x1A\r\n"}, {7, "\x1A"}, {8, "1,GSI16\r\n"}}, 2},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.pannes.reponseA = c.reponses;
+        banc.lancer(kJusquAuRepertoire);
+        const auto& r = banc.requetes();
+        ASSERT_GT(r.size(), 9u);
+        EXPECT_EQ(r[5], "FORM/CONF/LIST");
+        EXPECT_EQ(compter({r.begin() + 6, r.begin() + 6 + c.suivantes}, "?"), c.suivantes);
+        EXPECT_EQ(r[6 + c.suivantes], "c");
+        EXPECT_EQ(r[7 + c.suivantes], "c");  // the directory's own
+        EXPECT_EQ(r[8 + c.suivantes], "JOB/CONF/LIST");
+    }
+}
+
+TEST(Identification, AnInstrumentThatOnlyAnswersTheMarkerIsAskedAHundredTimes)
+{
+    Banc banc;
+    banc.pannes.reponsePour["?"] = "\x1A\r\n";
+    banc.pannes.reponsePour["FORM/CONF/LIST"] = "\x1A\r\n";
+    EXPECT_EQ(banc.lancer(kJusquAuRepertoire), 0);
+    const auto& r = banc.requetes();
+    EXPECT_EQ(compter({r.begin() + 6, r.begin() + 106}, "?"), 100u);
+    EXPECT_EQ(r[106], "c");
+}
+
+TEST(Repertoire, ShowsTheJobsAsATable)
+{
+    Banc banc;
+    EXPECT_EQ(banc.lancer(kJusquAuRepertoire), 0);
+    const char* attendu = "\n    - - -";  // the rule, then the listing
+    EXPECT_NE(banc.sortie.find(attendu), std::string::npos);
+    EXPECT_NE(
+        banc.sortie.find("\nLecture de la liste des JOBS...\n...\n\nListe des JOBS detectes (3) :\n"
+                         "\t\t| No |    Nom    | Points |  BLOCS  |\n"
+                         "\t\t|----+-----------+--------+---------|\n"
+                         "\t\t|  1 | DEFAULT   |      4 |       5 |\n"
+                         "\t\t|  2 | PONT-EST  |     12 |      13 |\n"
+                         "\t\t|  3 | LOT 17    |     25 |      26 |\n"
+                         "\t\t|----+-----------+--------+---------|\n"
+                         "\nDownloder le job numero "),
+        std::string::npos);
+}
+
+sim::JobSimule ligne(const std::string& texte)
+{
+    return sim::JobSimule{texte, {}, {}};
+}
+
+TEST(Repertoire, OddLinesBecomeRowsAsTheInstrumentSentThem)
+{
+    const std::string long70(70, 'L');
+    Banc banc;
+    banc.memoire.jobs = {ligne("A,,2,3"), ligne("NEG,-4,7,8"), ligne(long70 + ",1234567,8,9"),
+                         ligne("SANS VIRGULE")};
+    banc.lancer(kJusquAuRepertoire);
+    EXPECT_NE(banc.sortie.find("\t\t|  2 | A         |      3 |       0 |\n"
+                               "\t\t| -4 | NEG       |      0 |       0 |\n"
+                               "\t\t| 1234567 | " +
+                               long70.substr(0, 63) +
+                               " |      8 |       9 |\n"
+                               "\t\t|  0 | SANS VIRGULE\r\n |      0 |       0 |\n"),
+              std::string::npos);
+}
+
+TEST(Repertoire, NoJobEndsTheRunWithCodeSix)
+{
+    const struct {
+        std::vector<sim::JobSimule> jobs;
+        const char* premiereLigne;
+    } cas[] = {
+        {{}, "\t\t|  0 | \x1A\r\n       |      0 |       0 |\n"},  // the bare marker is row 1
+        {{ligne("X,0,5,5"), ligne("Y,-1,5,5")}, "\t\t|  0 | X         |      0 |       0 |\n"},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.memoire.jobs = c.jobs;
+        EXPECT_EQ(banc.lancer("1\n2\n1\n"), 6);
+        EXPECT_NE(banc.sortie.find(c.premiereLigne), std::string::npos);
+        const std::string fin =
+            "\nPas de JOB dans la memoire\nVerifier la meomoire ou le materiel\nOn sort du "
+            "programme !";
+        EXPECT_EQ(banc.sortie.substr(banc.sortie.size() - fin.size()), fin);
+        EXPECT_EQ(banc.requetes().back(), "?");
+        EXPECT_EQ(banc.os->pauses, 1);
+    }
+}
+
+TEST(Repertoire, KeepsAtMostAHundredRows)
+{
+    Banc banc;
+    banc.memoire.jobs.clear();
+    for (int i = 1; i <= 150; ++i) {
+        banc.memoire.jobs.push_back(
+            ligne("J" + std::to_string(i) + "," + std::to_string(i) + ",1,1"));
+    }
+    banc.lancer(kJusquAuRepertoire);
+    EXPECT_NE(banc.sortie.find("Liste des JOBS detectes (100) :"), std::string::npos);
+    EXPECT_NE(banc.sortie.find("| 100 | J100 "), std::string::npos);
+    EXPECT_EQ(banc.sortie.find("J101"), std::string::npos);
+    const auto& r = banc.requetes();
+    const auto liste = std::find(r.begin(), r.end(), "JOB/CONF/LIST");
+    EXPECT_EQ(compter({liste + 1, liste + 101}, "?"), 100u);
+    EXPECT_NE(*(liste + 101), "?");
+}
+
+TEST(Repertoire, AnEmptyReplyIsAnEmptyRowAndTheListingGoesOn)
+{
+    Banc banc;
+    banc.pannes.sansReponse = {10};  // the reply to the first "?" of the listing
+    banc.lancer(kJusquAuRepertoire);
+    EXPECT_NE(banc.sortie.find("Liste des JOBS detectes (3) :"), std::string::npos);
+    EXPECT_NE(banc.sortie.find("\t\t|  0 |           |      0 |       0 |\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gsicom::test

@@ -1,0 +1,223 @@
+// Whole runs through the port stages and the wake-up, and the exchange's rules, on
+// virtual time.
+#include "serial/liaison.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "banc.hpp"
+#include "console/etat.hpp"
+#include "serial/echange.hpp"
+
+namespace gsicom::test {
+namespace {
+
+constexpr char kGuichet[] =
+    "\n\n\tAdressez-vous au guichet 35\n\tDemmandez a l huissier\n\n\t\tVous commencez a m "
+    "ennuyez avec le port !\n\n";
+
+// Every end of a run: the port released and one pause.
+void verifierFinCommune(const Banc& banc)
+{
+    EXPECT_EQ(banc.os->portsOuverts, 0);
+    EXPECT_EQ(banc.os->pauses, 1);
+}
+
+TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
+{
+    Banc banc;
+    banc.preparer = [](PlateformeSimulee& os) { os.portsPresents.clear(); };
+    EXPECT_EQ(banc.lancer("1\n"), 0);
+    EXPECT_EQ(
+        banc.apresDemarrage(),
+        "Scan des ports...\n\nIl y a eu 0 port(s) disponibles...\n\nPas de ports !\nDehors\n\n");
+    EXPECT_EQ(banc.os->ouvertures.size(), 30u);  // COM1 to COM30, nothing above
+    EXPECT_EQ(banc.os->ouvertures.back(), "\\\\.\\COM30");
+    verifierFinCommune(banc);
+}
+
+TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
+{
+    for (const char* reponse : {"0\n", "31\n", "-1\n", "3\n", "abc\n", "4294967297\n", ""}) {
+        Banc banc;
+        banc.preparer = [](PlateformeSimulee& os) {
+            os.portsPresents = {1, 3};
+            os.portsOccupes = {3};  // held by another program: not listed
+        };
+        EXPECT_EQ(banc.lancer(reponse), 0) << reponse;
+        const std::string texte = banc.apresDemarrage();
+        EXPECT_NE(texte.find("Il y a eu 1 port(s) disponibles...\n\t\t\tCOM 1\n"
+                             "\nEntrez le numero du port\t -> "),
+                  std::string::npos);
+        EXPECT_EQ(texte.find("COM 3"), std::string::npos);
+        EXPECT_NE(texte.find(kGuichet), std::string::npos) << reponse;
+        EXPECT_EQ(banc.os->ouvertures.size(), 30u) << reponse;
+        EXPECT_TRUE(banc.requetes().empty());
+        verifierFinCommune(banc);
+    }
+}
+
+TEST(OuvertureDuPort, EachFailureHasItsMessageAndCodeOne)
+{
+    const struct {
+        void (*preparer)(PlateformeSimulee&);
+        const char* message;
+    } cas[] = {
+        {[](PlateformeSimulee& os) { os.echecOuvertureChoisie = true; },
+         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur ouverture \\\\.\\COM1\n"},
+        {[](PlateformeSimulee& os) { os.echecGetCommState = true; },
+         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur GetCommState\n"},
+        {[](PlateformeSimulee& os) { os.echecSetCommState = true; },
+         "\t\t\t\tCHOIX : Erreur SetCommState\n"},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.preparer = c.preparer;
+        EXPECT_EQ(banc.lancer("1\n2\n"), 1);
+        const std::string& texte = banc.sortie;
+        ASSERT_GE(texte.size(), std::strlen(c.message));
+        EXPECT_EQ(texte.substr(texte.size() - std::strlen(c.message)), c.message);
+        EXPECT_TRUE(banc.requetes().empty());
+        verifierFinCommune(banc);
+    }
+}
+
+TEST(OuvertureDuPort, TheSpeedMenuSetsTheBaudRateAnd8N1WithTheReadTimeouts)
+{
+    const struct {
+        const char* reponses;
+        std::uint32_t baud;
+    } cas[] = {{"1\n1\n", 9600},  {"1\n2\n", 19200}, {"1\n3\n", 38400}, {"1\n4\n", 57600},
+               {"1\n0\n", 19200}, {"1\n5\n", 19200}, {"1\nx\n", 19200}, {"1\n", 19200}};
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.preparer = [](PlateformeSimulee& os) {
+            os.reglages = {4800, 7, 2, 2};  // whatever the port had before
+        };
+        banc.lancer(c.reponses);
+        EXPECT_EQ(banc.os->reglages.baudRate, c.baud) << c.reponses;
+        EXPECT_EQ(banc.os->reglages.byteSize, 8);
+        EXPECT_EQ(banc.os->reglages.parity, 0);
+        EXPECT_EQ(banc.os->reglages.stopBits, 0);
+        const CommTimeouts& d = banc.os->delais;
+        EXPECT_EQ(d.readIntervalTimeout, 50u);
+        EXPECT_EQ(d.readTotalTimeoutMultiplier, 10u);
+        EXPECT_EQ(d.readTotalTimeoutConstant, 50u);
+        EXPECT_EQ(d.writeTotalTimeoutMultiplier, 10u);
+        EXPECT_EQ(d.writeTotalTimeoutConstant, 50u);
+    }
+}
+
+TEST(Reveil, SendsAThenTheProgressLineThenC)
+{
+    Banc banc;
+    banc.lancer("1\n2\n");
+    EXPECT_NE(banc.sortie.find("\nWake UP ! ....................\n"), std::string::npos);
+    const auto& e = banc.os->ecritures;
+    ASSERT_GE(e.size(), 2u);
+    EXPECT_EQ(e[0].octets, "a\r\n");
+    EXPECT_EQ(e[0].ms, 0u);
+    // 250 ms wait, the reply read 50 ms after its last byte, then 20 dots of 125 ms.
+    EXPECT_EQ(e[1].octets, "c\r\n");
+    EXPECT_EQ(e[1].ms, 300u + 2500u);
+}
+
+TEST(Reveil, LettersAtTheSpeedPromptStickToEveryLaterPrompt)
+{
+    Banc banc;
+    EXPECT_EQ(banc.lancer("1\nx\n2\n2\n"), 0);
+    EXPECT_EQ(banc.os->reglages.baudRate, 19200u);
+    const std::string requetes = enLigne(banc.requetes());
+    EXPECT_NE(requetes.find("JOB/RCV/OBSERV/1"), std::string::npos);  // job 1, observations
+    EXPECT_EQ(requetes.find("ERASE"), std::string::npos);
+    verifierFinCommune(banc);
+}
+
+// The exchange on its own, against the simulator on virtual time.
+class Echange : public ::testing::Test {
+protected:
+    void ouvrir(sim::Pannes pannes)
+    {
+        instrument = std::make_unique<sim::Instrument>(sim::memoireDemo(), std::move(pannes));
+        os = std::make_unique<PlateformeSimulee>(*instrument);
+        etat = std::make_unique<Etat>(*os, stdin, stdout, stderr);
+        etat->portChoisi = 1;
+        std::FILE* vitesse = std::tmpfile();
+        std::fputs("2\n", vitesse);
+        std::rewind(vitesse);
+        etat->in = vitesse;
+        etat->out = std::tmpfile();
+        ASSERT_EQ(ouvrirPort(*etat), kContinuer);
+    }
+    void TearDown() override
+    {
+        if (etat) {
+            std::fclose(etat->in);
+            std::fclose(etat->out);
+        }
+    }
+    std::unique_ptr<sim::Instrument> instrument;
+    std::unique_ptr<PlateformeSimulee> os;
+    std::unique_ptr<Etat> etat;
+};
+
+TEST_F(Echange, WritesTheRequestWithoutItsNulAndWaitsForTheReply)
+{
+    ouvrir({});
+    envoyer(*etat, "c\r\n");
+    EXPECT_EQ(os->ecritures.at(0).octets, std::string("c\r\n"));
+    EXPECT_EQ(etat->bytesWritten, 3u);
+    EXPECT_STREQ(etat->readBuffer, "?\r\n");
+    EXPECT_EQ(os->maintenant, 300u);
+}
+
+TEST_F(Echange, ASilentInstrumentGivesAnEmptyReplyAfterTheTotalTimeout)
+{
+    sim::Pannes pannes;
+    pannes.silenceDes = 1;
+    ouvrir(pannes);
+    envoyer(*etat, "c\r\n");
+    envoyer(*etat, "c\r\n");
+    EXPECT_STREQ(etat->readBuffer, "");
+    EXPECT_EQ(os->maintenant, 2u * (250 + 20520));
+}
+
+TEST_F(Echange, AGapOverFiftyMillisecondsSplitsTheReply)
+{
+    const struct {
+        std::uint32_t ecart;  // second piece after the request; the read starts at 250
+        const char* premiere;
+        const char* seconde;
+    } cas[] = {{200, "?\r\n", "?\r\n"},  // both pieces during the wait: one reply
+               {300, "?\r\n", "?\r\n"},  // 50 ms after the read's first byte: still one
+               {301, "?", "\r\n?"}};     // and so on: every reply is split
+    for (const auto& c : cas) {
+        sim::Pannes pannes;
+        pannes.coupure = 1;
+        pannes.ecartMs = c.ecart;
+        ouvrir(pannes);
+        envoyer(*etat, "c\r\n");
+        EXPECT_STREQ(etat->readBuffer, c.premiere) << c.ecart;
+        envoyer(*etat, "c\r\n");
+        EXPECT_STREQ(etat->readBuffer, c.seconde) << c.ecart;
+        TearDown();
+        etat.reset();
+    }
+}
+
+TEST_F(Echange, AReplyOverTheBufferIsCutAndItsRestOpensTheNextReply)
+{
+    const std::string longue = std::string(3000, 'x') + "\r\n";
+    sim::Pannes pannes;
+    pannes.reponseA[1] = longue;
+    ouvrir(pannes);
+    envoyer(*etat, "c\r\n");
+    EXPECT_EQ(etat->bytesRead, 2047u);
+    EXPECT_EQ(std::string(etat->readBuffer), longue.substr(0, 2047));
+    envoyer(*etat, "c\r\n");
+    EXPECT_EQ(std::string(etat->readBuffer), longue.substr(2047) + "?\r\n");
+}
+
+}  // namespace
+}  // namespace gsicom::test

@@ -1,0 +1,57 @@
+// The platform of the in-process tests: the simulator core behind a serial port on a
+// virtual clock. Nothing waits for real: sleeping and read time-outs move the clock,
+// so a whole run takes milliseconds and every wait can be checked to the millisecond.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "instrument.hpp"
+#include "serial/plateforme.hpp"
+
+namespace gsicom::test {
+
+struct Ecriture {
+    std::uint64_t ms;  // virtual time of the write
+    std::string octets;
+};
+
+class PlateformeSimulee final : public Platform {
+public:
+    explicit PlateformeSimulee(sim::Instrument& instrument) : instrument_(instrument) {}
+
+    // The machine: which COM ports exist, which are held by another program, and
+    // on which one the instrument answers (the others stay silent).
+    std::set<int> portsPresents = {1};
+    std::set<int> portsOccupes;
+    int portInstrument = 1;
+    bool echecOuvertureChoisie = false;  // the port opens for the scan, not after it
+    bool echecGetCommState = false;
+    bool echecSetCommState = false;
+    std::tm heure = heureParDefaut();
+
+    // What the run did.
+    std::uint64_t maintenant = 0;
+    std::vector<Ecriture> ecritures;
+    std::vector<std::string> ouvertures;  // device paths asked for, in order
+    LineSettings reglages{};
+    CommTimeouts delais{};
+    int portsOuverts = 0;  // open now
+    int pauses = 0;
+
+    std::unique_ptr<SerialPort> openPort(const char* devicePath) override;
+    void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
+    std::tm localTime() override { return heure; }
+    void pause() override { ++pauses; }
+
+    static std::tm heureParDefaut();
+
+private:
+    friend class PortSimule;
+    sim::Instrument& instrument_;
+};
+
+}  // namespace gsicom::test
