@@ -122,14 +122,19 @@ std::vector<Morceau> Instrument::recevoir(std::string_view octets)
     return morceaux;
 }
 
-std::string Instrument::ouvrirListe(std::vector<std::string> lignes)
+std::string Instrument::ouvrirListe(const std::vector<std::string>& lignes)
 {
-    liste_ = std::move(lignes);
+    liste_ = &lignes;
     suivante_ = 0;
-    if (liste_.empty()) {
+    return ligneSuivante();
+}
+
+std::string Instrument::ligneSuivante()
+{
+    if (liste_ == nullptr || suivante_ >= liste_->size()) {
         return kMarqueur;
     }
-    return liste_[suivante_++] + kCrLf;
+    return (*liste_)[suivante_++] + kCrLf;
 }
 
 std::string Instrument::repondre(const std::string& texte)
@@ -145,8 +150,7 @@ std::string Instrument::repondre(const std::string& texte)
         case TypeRequete::reveil:
         case TypeRequete::format0: return std::string("?") + kCrLf;
         case TypeRequete::efface:
-            liste_.clear();
-            suivante_ = 0;
+            liste_ = nullptr;
             return std::string("?") + kCrLf;
         case TypeRequete::nomGeoCom: return "%R1P,0,0:0,\"" + memoire_.nom + "\"" + kCrLf;
         case TypeRequete::autreGeoCom: return std::string("%R1P,0,0:5") + kCrLf;
@@ -158,17 +162,13 @@ std::string Instrument::repondre(const std::string& texte)
         }
         case TypeRequete::listeFormats: return ouvrirListe(memoire_.formats);
         case TypeRequete::listeJobs: {
-            std::vector<std::string> lignes;
+            repertoire_.clear();
             for (const JobSimule& j : memoire_.jobs) {
-                lignes.push_back(j.ligneRepertoire);
+                repertoire_.push_back(j.ligneRepertoire);
             }
-            return ouvrirListe(std::move(lignes));
+            return ouvrirListe(repertoire_);
         }
-        case TypeRequete::suivante:
-            if (suivante_ >= liste_.size()) {
-                return kMarqueur;
-            }
-            return liste_[suivante_++] + kCrLf;
+        case TypeRequete::suivante: return ligneSuivante();
         case TypeRequete::recevoirObservations:
         case TypeRequete::recevoirCoordonnees: {
             const JobSimule* j = job();
@@ -182,6 +182,7 @@ std::string Instrument::repondre(const std::string& texte)
             if (job() == nullptr) {
                 return kErreur;
             }
+            liste_ = nullptr;  // it may point into the job
             memoire_.jobs.erase(memoire_.jobs.begin() + (requete.argument - 1));
             return std::string("?") + kCrLf;
         }

@@ -85,13 +85,17 @@ public:
 
 private:
     std::string repondre(const std::string& requete);
-    std::string ouvrirListe(std::vector<std::string> lignes);
+    std::string ouvrirListe(const std::vector<std::string>& lignes);
+    std::string ligneSuivante();  // of the listing under way, or the marker
 
     Memoire memoire_;
     Pannes pannes_;
     std::string enCours_;  // bytes of a request not yet ended by LF
     std::vector<std::string> requetes_;
-    std::vector<std::string> liste_;  // lines still to come on "?"
+    std::vector<std::string> repertoire_;  // the directory as last listed
+    // The listing or transfer under way, never copied: a job of 100,000 lines costs
+    // no second copy. Null when nothing is under way.
+    const std::vector<std::string>* liste_ = nullptr;
     std::size_t suivante_ = 0;
     bool raccroche_ = false;
 };

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Every test of gsicom on a fresh machine: installs what it needs, builds the native,
+# sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
+# suite on the native and sanitizer builds (the Windows exe under Wine included),
+# and gives each fuzz target a short run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/paquets.sh
+gsicom_installer_paquets
+
+jobs=$(nproc)
+build() {  # preset
+    echo "== build $1"
+    cmake --preset "$1" -DGSICOM_WERROR=ON >/dev/null
+    cmake --build "build/$1" -j"$jobs"
+}
+
+build windows
+build native
+build asan
+build fuzz
+
+echo "== tests (native)"
+ctest --preset native -j"$jobs"
+echo "== tests (asan)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j"$jobs"
+
+echo "== fuzz (short runs)"
+for cible in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$cible" ] || continue
+    "$cible" -max_total_time="${GSICOM_FUZZ_SECONDS:-10}" -print_final_stats=0 2>&1 |
+        grep -E '^Done|ERROR|SUMMARY' | sed "s|^|$(basename "$cible"): |"
+done
+echo "== all tests passed"
