@@ -26,13 +26,12 @@ TEST(Ecran, TheStartScreenIs88LinesBeforeTheScan)
     std::string regle = "    -";
     for (int i = 1; i < 62; ++i) regle += " -";
     ASSERT_EQ(regle.size(), 127u);
-    const std::string attendu = regle + "\n" + lignes(art::banniere) + regle + "\n\n" +
-                                std::string(40, ' ') +
-                                "Communication uUart/GSI avec appareils leica    \n" +
-                                std::string(51, ' ') + "Programme experimental" +
-                                std::string(15, ' ') + "\n" + std::string(36, ' ') +
-                                "Version 0.01 en cours de developpement au 02-07-2025\n\n" + regle +
-                                "\n\n" + lignes(art::imageDepart) + "\nScan des ports...\n";
+    const std::string attendu =
+        regle + "\n" + lignes(art::banniere) + regle + "\n\n" + std::string(40, ' ') +
+        "Communication uUart/GSI avec appareils leica    \n" + std::string(51, ' ') +
+        "Programme experimental" + std::string(15, ' ') + "\n" + std::string(36, ' ') +
+        "Version 0.01 en cours de developpement au 02-07-2025\n\n" + regle + "\n\n" +
+        lignes(art::imageDepart) + "\nScan des ports...\n";
     EXPECT_EQ(banc.sortie.substr(0, attendu.size()), attendu);
     EXPECT_EQ(std::count(attendu.begin(), attendu.end(), '\n'), 88 + 1);
 }

@@ -6,6 +6,11 @@
 
 namespace gsicom {
 
+// An instrument that goes silent gives empty replies, each after 250 + 20520 ms: after
+// this many in a row a listing or a transfer stops (about 104 s of waiting at most)
+// and the run ends with kCodeTransfertIncomplet.
+inline constexpr int kMaxReponsesVides = 5;
+
 // Name and temperature of the instrument, then the format list.
 Issue identifierInstrument(Etat& e);
 

@@ -30,11 +30,18 @@ Issue lireRepertoire(Etat& e)
     envoyer(e, requete::kListeJobs);
     e.nbJobs = 0;
     // The reply to the list request is always row 1; the reply that brings the
-    // marker after it is never parsed.
+    // marker after it is never parsed. An empty reply is an empty row.
+    int vides = 0;
     do {
         std::fputc('.', e.out);
         e.jobs[e.nbJobs] = analyserLigneJob(e.readBuffer);
         ++e.nbJobs;
+        vides = e.bytesRead == 0 ? vides + 1 : 0;
+        if (vides == kMaxReponsesVides) {
+            std::fputc('\n', e.out);
+            std::fputs(">> Le materiel ne repond plus : liste des JOBS interrompue.\n", e.err);
+            return kCodeTransfertIncomplet;
+        }
         envoyer(e, requete::kSuivante);
     } while (!finDeDonnees(e) && e.nbJobs < kMaxJobs);
     std::fputc('\n', e.out);

@@ -11,11 +11,6 @@ namespace gsicom {
 
 namespace {
 
-// An instrument that goes silent in the middle of a transfer gives empty replies,
-// each after 250 + 20520 ms: after this many in a row the file is closed as it is
-// (about 104 s of waiting at most).
-constexpr int kMaxReponsesVides = 5;
-
 constexpr char kPrefixeErreurCreation[] = ">> Erreur improbable de creation du fichier...";
 
 // The export file, owned: closed on every way out of the stage.
