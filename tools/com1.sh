@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# com1.sh PTY COMMAND [ARG]...
+#
+# Runs COMMAND with the terminal PTY as COM1 (/dev/ttyS0) and no other serial port:
+# in a private mount namespace, a small /dev (ttyS0, null, zero, random, urandom,
+# tty, ptmx, pts, shm, fd and the std links) is mounted over /dev, then COMMAND is
+# run with this script's standard input and output. Its exit code is returned.
+# Needs root (a mount namespace). Nothing is changed outside the namespace but an
+# empty directory under /tmp, removed at the end.
+set -euo pipefail
+
+if [[ ${1-} == --dedans ]]; then
+    # Second stage, inside the namespace: build the /dev, put it in place, run.
+    pty=$2 dev=$3
+    shift 3
+    mount -t tmpfs -o mode=755,size=1m gsicom-dev "$dev"
+    for nom in null zero random urandom tty ptmx; do
+        if [[ -e /dev/$nom ]]; then
+            touch "$dev/$nom"
+            mount --bind "/dev/$nom" "$dev/$nom"
+        fi
+    done
+    touch "$dev/ttyS0"
+    mount --bind "$pty" "$dev/ttyS0"
+    for nom in pts shm; do
+        if [[ -d /dev/$nom ]]; then
+            mkdir "$dev/$nom"
+            mount --rbind "/dev/$nom" "$dev/$nom"
+        fi
+    done
+    ln -s /proc/self/fd "$dev/fd"
+    ln -s /proc/self/fd/0 "$dev/stdin"
+    ln -s /proc/self/fd/1 "$dev/stdout"
+    ln -s /proc/self/fd/2 "$dev/stderr"
+    mount --move "$dev" /dev
+    exec "$@"
+fi
+
+if [[ $# -lt 2 || $1 == -h || $1 == --help ]]; then
+    echo "usage: com1.sh PTY COMMAND [ARG]..." >&2
+    echo "  runs COMMAND with PTY (e.g. the path gsicom-sim prints) as COM1, alone" >&2
+    exit 2
+fi
+pty=$(readlink -f -- "$1")
+shift
+if [[ ! -c $pty ]]; then
+    echo "com1.sh: $pty is not a terminal device" >&2
+    exit 2
+fi
+if [[ $(id -u) -ne 0 ]]; then
+    echo "com1.sh: needs root (unshare -m)" >&2
+    exit 2
+fi
+dev=$(mktemp -d /tmp/gsicom-dev.XXXXXX)
+trap 'rmdir "$dev" 2>/dev/null || true' EXIT
+code=0
+unshare --mount --propagation private -- "$(readlink -f -- "$0")" --dedans "$pty" "$dev" "$@" ||
+    code=$?
+exit "$code"
