@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The demo: builds the native gsicom and gsicom-sim, starts the simulator, and runs
+# gsicom with the simulator as COM1 (the only port it finds) on this terminal. The
+# answers come from standard input, so it also runs from a pipe:
+#   printf '1\n2\n2\n1\n1\n' | bash tools/demo.sh
+# The exported file lands in build/demo/ (GSICOM_DEMO_DIR to change it). At the end
+# the requests the simulator received are shown and the simulator is stopped. The
+# exit code is gsicom's. Needs root, for the private /dev of tools/com1.sh.
+set -euo pipefail
+racine=$(cd "$(dirname "$0")/.." && pwd)
+cd "$racine"
+
+source tools/paquets.sh
+gsicom_paquets=(cmake ninja-build g++ libgtest-dev mingw-w64 wine64 util-linux)
+gsicom_installer_paquets </dev/null
+
+echo "== build (native)"
+cmake --preset native </dev/null >/dev/null
+cmake --build build/native -j2 --target gsicom gsicom-sim </dev/null
+
+demo=${GSICOM_DEMO_DIR:-$racine/build/demo}
+mkdir -p "$demo"
+journal=$demo/requetes.log
+
+sim_pid=
+arreter_sim() {
+    if [[ -n $sim_pid ]] && kill -0 "$sim_pid" 2>/dev/null; then
+        kill -TERM "$sim_pid"
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    sim_pid=
+}
+trap arreter_sim EXIT
+
+coproc SIM { exec build/native/sim/gsicom-sim --journal "$journal"; }
+sim_pid=$SIM_PID
+ligne=
+read -r -t 5 ligne <&"${SIM[0]}" || true
+pty=${ligne#gsicom-sim: }
+if [[ $ligne != "gsicom-sim: "* || ! -c $pty ]]; then
+    echo "demo: gsicom-sim did not start (${ligne:-no output})" >&2
+    exit 1
+fi
+echo "== gsicom-sim on $pty, log in $journal"
+echo "== gsicom, with $pty as COM1, in $demo"
+
+code=0
+(cd "$demo" && "$racine/tools/com1.sh" "$pty" "$racine/build/native/gsicom") || code=$?
+
+echo
+echo "== gsicom ended with code $code; requests received by the simulator:"
+arreter_sim
+cat "$journal"
+ls -l "$demo"/*.GSI 2>/dev/null || true
+exit "$code"
