@@ -14,7 +14,9 @@ if [[ ${1-} == --dedans ]]; then
     pty=$2 dev=$3
     shift 3
     mount -t tmpfs -o mode=755,size=1m gsicom-dev "$dev"
-    for nom in null zero random urandom tty ptmx; do
+    # ptmx is a node of its own: a bound one would make its ptys beside the old /dev.
+    mknod -m 666 "$dev/ptmx" c 5 2
+    for nom in null zero random urandom tty; do
         if [[ -e /dev/$nom ]]; then
             touch "$dev/$nom"
             mount --bind "/dev/$nom" "$dev/$nom"

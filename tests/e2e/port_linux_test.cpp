@@ -1,0 +1,229 @@
+// The Linux port on a real pseudo-terminal: Windows' read time-outs on poll and the
+// steady clock, the exclusive open, and a line that goes away. The process moves into
+// a mount namespace of its own whose /dev holds ttyS0 (each test's pty), ptmx and
+// pts: "\\.\COM1" reaches the pty through the platform exactly as the program opens it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/plateforme.hpp"
+
+namespace gsicom {
+namespace {
+
+using Horloge = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+long long msDepuis(Horloge::time_point debut)
+{
+    return std::chrono::duration_cast<milliseconds>(Horloge::now() - debut).count();
+}
+
+// A tmpfs with ptmx, pts and an empty ttyS0, moved over /dev; once per process.
+// ptmx is a node of its own: a bound one would look for its ptys beside the old /dev.
+bool preparerDev()
+{
+    static const bool pret = [] {
+        char dossier[] = "/tmp/gsicom-port-test.XXXXXX";
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mkdtemp(dossier) == nullptr) {
+            return false;
+        }
+        const std::string d = dossier;
+        const bool ok =
+            ::mount("gsicom-dev", dossier, "tmpfs", 0, "mode=755") == 0 &&
+            ::mknod((d + "/ptmx").c_str(), S_IFCHR | 0666, makedev(5, 2)) == 0 &&
+            ::close(::creat((d + "/ttyS0").c_str(), 0600)) == 0 &&
+            ::mkdir((d + "/pts").c_str(), 0755) == 0 &&
+            ::mount("/dev/pts", (d + "/pts").c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0 &&
+            ::mount(dossier, "/dev", nullptr, MS_MOVE, nullptr) == 0;
+        ::rmdir(dossier);
+        return ok;
+    }();
+    return pret;
+}
+
+class PortLinux : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!preparerDev()) {
+            GTEST_SKIP() << "needs root: the pty is mounted over /dev/ttyS0 in a private /dev";
+        }
+        ASSERT_NO_FATAL_FAILURE(ouvrirLigne());
+    }
+
+    void TearDown() override { fermerLigne(); }
+
+    // A new pty as COM1, and the port opened and set up on it as the program does.
+    void ouvrirLigne()
+    {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master_, 0);
+        ASSERT_EQ(::grantpt(master_), 0);
+        ASSERT_EQ(::unlockpt(master_), 0);
+        const char* esclave = ::ptsname(master_);
+        ASSERT_NE(esclave, nullptr);
+        esclave_ = ::open(esclave, O_RDWR | O_NOCTTY);  // the line stays up between opens
+        ASSERT_GE(esclave_, 0);
+        ::umount2("/dev/ttyS0", MNT_DETACH);  // the previous test's pty
+        ASSERT_EQ(::mount(esclave, "/dev/ttyS0", nullptr, MS_BIND, nullptr), 0);
+
+        port_ = platform_->openPort("\\\\.\\COM1");
+        ASSERT_NE(port_, nullptr);
+        LineSettings reglages{};
+        ASSERT_TRUE(port_->getCommState(reglages));
+        reglages = {19200, 8, 0, 0};
+        ASSERT_TRUE(port_->setCommState(reglages));
+        ASSERT_TRUE(port_->setCommTimeouts({50, 10, 50, 10, 50}));  // the program's
+    }
+
+    void fermerLigne()
+    {
+        if (ecrivain_.joinable()) ecrivain_.join();
+        port_.reset();
+        fermerMaster();
+        if (esclave_ >= 0) ::close(esclave_);
+        esclave_ = -1;
+    }
+
+    void fermerMaster()
+    {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+
+    // The instrument's side: each text written at its time after now; then the line
+    // goes away when `raccrocheMs` is not negative.
+    void ecrire(std::vector<std::pair<int, std::string>> envois, int raccrocheMs = -1)
+    {
+        const Horloge::time_point debut = Horloge::now();
+        ecrivain_ = std::thread([this, envois = std::move(envois), raccrocheMs, debut] {
+            for (const auto& [ms, texte] : envois) {
+                std::this_thread::sleep_until(debut + milliseconds(ms));
+                ASSERT_EQ(::write(master_, texte.data(), texte.size()), ssize_t(texte.size()));
+            }
+            if (raccrocheMs >= 0) {
+                std::this_thread::sleep_until(debut + milliseconds(raccrocheMs));
+                fermerMaster();
+            }
+        });
+    }
+
+    struct Lecture {
+        bool ok;
+        std::string octets;
+        long long ms;
+    };
+
+    Lecture lire(std::uint32_t demandes)
+    {
+        char octets[2048] = {};
+        std::uint32_t lus = 0;
+        const Horloge::time_point debut = Horloge::now();
+        const bool ok = port_->readFile(octets, demandes, lus);
+        return {ok, std::string(octets, lus), msDepuis(debut)};
+    }
+
+    std::unique_ptr<Platform> platform_ = makeSystemPlatform();
+    std::unique_ptr<SerialPort> port_;
+    int master_ = -1;
+    int esclave_ = -1;
+    std::thread ecrivain_;
+};
+
+// Upper bounds are generous: the machine may be busy. Lower bounds are the rule.
+TEST_F(PortLinux, ReadEndsOnTheIntervalAfterTheFirstByteOrWhenFull)
+{
+    const struct {
+        const char* cas;
+        std::vector<std::pair<int, std::string>> envois;
+        std::uint32_t demandes;
+        const char* premiere;  // what the first read gives...
+        long long minMs, maxMs;
+        const char* seconde;  // ...and the next one
+    } cas[] = {
+        {"bytes 30 ms apart keep one read going",
+         {{20, "ab"}, {50, "cd"}, {80, "ef"}, {110, "gh"}},
+         100,
+         "abcdefgh",
+         155,
+         400,
+         ""},
+        {"a gap over 50 ms ends the read", {{20, "ab"}, {150, "cd"}}, 100, "ab", 65, 140, "cd"},
+        {"the bytes asked for end it at once", {{20, "abcdefgh"}}, 4, "abcd", 15, 60, "efgh"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        ecrire(c.envois);
+        const Lecture l = lire(c.demandes);
+        EXPECT_TRUE(l.ok);
+        EXPECT_EQ(l.octets, c.premiere);
+        EXPECT_GE(l.ms, c.minMs);
+        EXPECT_LE(l.ms, c.maxMs);
+        ecrivain_.join();
+        EXPECT_EQ(lire(4).octets, c.seconde);  // nothing lost or doubled
+    }
+}
+
+TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
+{
+    for (const std::uint32_t demandes : {1u, 10u, 100u}) {
+        SCOPED_TRACE(demandes);
+        const long long attendu = 10 * demandes + 50;
+        const Lecture l = lire(demandes);
+        EXPECT_TRUE(l.ok);  // a time-out is a normal, empty reply
+        EXPECT_EQ(l.octets, "");
+        EXPECT_GE(l.ms, attendu);
+        EXPECT_LE(l.ms, attendu + 250);
+    }
+}
+
+TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
+{
+    EXPECT_EQ(platform_->openPort("\\\\.\\COM1"), nullptr);
+    port_.reset();
+    EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);
+}
+
+TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
+{
+    const struct {
+        const char* cas;
+        std::vector<std::pair<int, std::string>> envois;
+        const char* octets;
+    } cas[] = {
+        {"nothing came", {}, ""},
+        {"a line came first", {{20, "?\r\n"}}, "?\r\n"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        if (master_ < 0) {  // the last case's line has gone: a new one
+            fermerLigne();
+            ASSERT_NO_FATAL_FAILURE(ouvrirLigne());
+        }
+        ecrire(c.envois, 120);
+        const Lecture l = lire(2047);  // 20520 ms if the hang-up went unseen
+        EXPECT_EQ(l.octets, c.octets);
+        EXPECT_LT(l.ms, 1000);
+        ecrivain_.join();
+        std::uint32_t ecrits = 0;
+        const Horloge::time_point debut = Horloge::now();
+        EXPECT_FALSE(port_->writeFile("c\r\n", 3, ecrits));
+        EXPECT_LT(msDepuis(debut), 1000);
+    }
+}
+
+}  // namespace
+}  // namespace gsicom
