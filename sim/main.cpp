@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -23,7 +24,6 @@
 #include <deque>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "instrument.hpp"
 #include "memoire.hpp"
@@ -44,14 +44,14 @@ struct Options {
     sim::Pannes pannes;
 };
 
-bool lireNombre(std::string_view texte, long& valeur, long minimum = 0)
+bool lireNombre(std::string_view texte, long& valeur, long minimum = 0, long maximum = LONG_MAX)
 {
     const char* fin = texte.data() + texte.size();
     const auto [p, e] = std::from_chars(texte.data(), fin, valeur);
-    return e == std::errc{} && p == fin && valeur >= minimum;
+    return e == std::errc{} && p == fin && valeur >= minimum && valeur <= maximum;
 }
 
-// C escapes \r \n \t \\ \xHH, so that a reply can hold CR, LF, SUB or NUL.
+// C escapes \r \n \t \\ \" \xHH, so that a reply can hold CR, LF, SUB or NUL.
 bool decoder(std::string_view texte, std::string& octets)
 {
     octets.clear();
@@ -66,6 +66,7 @@ bool decoder(std::string_view texte, std::string& octets)
             case 'n': octets += '\n'; break;
             case 't': octets += '\t'; break;
             case '\\': octets += '\\'; break;
+            case '"': octets += '"'; break;
             case 'x': {
                 unsigned valeur = 0;
                 const char* debut = texte.data() + i + 1;
@@ -144,13 +145,13 @@ Pannes (N : rang de la requete, 1 pour la premiere, "a" et "c" compris)
   --reponse-a N=TEXTE      cette reponse, CR LF compris, a la requete N (repetable)
   --reponse-pour R=TEXTE   cette reponse a chaque requete R, sans son CR LF (repetable)
   --raccroche-des N        la ligne est coupee a l'arrivee de la requete N
-TEXTE et R acceptent \r \n \t \\ et \xHH : --reponse-pour '?=\x1A\r\n'
+TEXTE et R acceptent \r \n \t \\ \" et \xHH : --reponse-pour '?=\x1A\r\n'
 )";
 
 bool lireDuree(std::string_view texte, std::uint32_t& ms)
 {
     long n = 0;
-    return lireNombre(texte, n) && n <= 600000 && ((ms = std::uint32_t(n)), true);
+    return lireNombre(texte, n, 0, 600000) && ((ms = std::uint32_t(n)), true);
 }
 
 // One option and its value; false when the value is refused.
@@ -160,8 +161,8 @@ bool appliquer(std::string_view nom, std::string_view v, Options& o)
     long n = 0;
     sim::Pannes& p = o.pannes;
     if (nom == "--memoire") return !(o.fichierMemoire = v).empty();
-    if (nom == "--jobs") return lireNombre(v, o.jobs);
-    if (nom == "--mesures") return lireNombre(v, o.mesures);
+    if (nom == "--jobs") return lireNombre(v, o.jobs, 0, 10000);
+    if (nom == "--mesures") return lireNombre(v, o.mesures, 0, 1000000);
     if (nom == "--lien") return !(o.lien = v).empty();
     if (nom == "--journal") return !(o.journal = v).empty();
     if (nom == "--silence-des") return lireNombre(v, p.silenceDes, 1);
@@ -457,23 +458,18 @@ struct Serveur {
 
 bool preparerMemoire(const Options& o, sim::Memoire& memoire, std::string& erreur)
 {
-    if (o.fichierMemoire.empty() && o.jobs < 0) {
+    if (o.fichierMemoire.empty()) {
         memoire = sim::memoireDemo();
+        if (o.jobs >= 0) memoire.jobs.clear();
+        for (int no = 1; no <= o.jobs; ++no) {  // as the file's "generer" names and seeds them
+            memoire.jobs.push_back(
+                sim::genererJob("JOB" + std::to_string(no), no, int(o.mesures), unsigned(no) + 1));
+        }
         return true;
     }
-    std::istringstream generee("generer " + std::to_string(o.jobs) + " " +
-                               std::to_string(o.mesures) + "\n");
-    std::ifstream fichier;
-    if (!o.fichierMemoire.empty()) {
-        fichier.open(o.fichierMemoire);
-        if (!fichier) {
-            erreur = o.fichierMemoire + " : " + std::strerror(errno);
-            return false;
-        }
-    }
-    std::istream& entree = o.fichierMemoire.empty() ? static_cast<std::istream&>(generee) : fichier;
-    if (!sim::chargerMemoire(entree, memoire, erreur)) {
-        erreur = o.fichierMemoire + " : " + erreur;
+    std::ifstream fichier(o.fichierMemoire);
+    if (!fichier || !sim::chargerMemoire(fichier, memoire, erreur)) {
+        erreur = o.fichierMemoire + " : " + (fichier ? erreur : std::strerror(errno));
         return false;
     }
     return true;
