@@ -156,7 +156,7 @@ requetes_attendues() {
     echo c
 }
 
-verifier_requetes() {  # the expected requests on stdin
+verifier_requetes() {  # the expected requests on stdin (not a pipe: echec counts here)
     sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* > //p' "$travail/requetes.log" >"$travail/requetes"
     diff -u - "$travail/requetes" >&2 || echec "requests received differ (- expected, + received)"
     grep -q '# port ferme par le programme$' "$travail/requetes.log" ||
@@ -172,7 +172,7 @@ case $cas in
         verifier_console
         [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
         verifier_fichier PONT-EST
-        requetes_attendues 2 "$lignes" | verifier_requetes ;;
+        verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
     effacement)
         lancer '1\n2\n1\n1\n2\n1472583690\n2\n' 45 "$GSICOM"
         attendre_sim
@@ -180,8 +180,8 @@ case $cas in
         ligne_attendue $'\t\t\t\tCHOIX : >>PONT-EST  KILLED'
         ligne_attendue 'FIN POUR LE MOMENT'
         verifier_fichier DEFAULT
-        { requetes_attendues 1 "$(lignes_du_job DEFAULT | wc -l)"; printf '%s\n' c c JOB/ERASE/2; } |
-            verifier_requetes ;;
+        verifier_requetes < <(requetes_attendues 1 "$(lignes_du_job DEFAULT | wc -l)"
+            printf '%s\n' c c JOB/ERASE/2) ;;
     wine-telechargement)
         # Wine's own links to the machine's ports are not seen in the private /dev,
         # where ttyS0 is the pty; com1 leads to it, and the server ends with the run.
@@ -193,7 +193,7 @@ case $cas in
         attendre_sim
         verifier_console
         verifier_fichier PONT-EST
-        requetes_attendues 2 "$lignes" | verifier_requetes ;;
+        verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
 esac
 ((echecs == 0)) || exit 1
 echo "OK: $cas"
