@@ -90,6 +90,8 @@ Issue recevoirJob(Etat& e, std::FILE* f)
                 return kCodeTransfertIncomplet;
             }
         } else {
+            // Every byte that came, not the text up to a first NUL: a NUL from line
+            // noise must not silently cut the rest of a measurement line.
             vides = 0;
             if (!ecrireLigne(f, e.readBuffer, e.bytesRead)) {
                 std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
