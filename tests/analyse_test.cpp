@@ -51,6 +51,8 @@ TEST(LireTemperature, ReadsOnlyAReplyThatBeginsWith0091)
                {"0092/0023", 0},
                {"0091/", 0},
                {"0091/+12x", 12},
+               {"0091/ 7", 7},
+               {"0091/99999999999", 2147483647},
                {"", 0}};
     for (const auto& c : cas) {
         EXPECT_EQ(lireTemperature(c.reponse), c.degres) << c.reponse;

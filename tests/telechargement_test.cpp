@@ -169,6 +169,24 @@ TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCode
     }
 }
 
+TEST(Telechargement, OnlyEmptyRepliesInARowStopTheTransferOrTheListing)
+{
+    Banc banc;
+    // Listing: requests 10-13 empty, 14 brings a row; transfer of job 1 (16 lines):
+    // 4 empty, a line, 4 empty, then the rest.
+    banc.memoire.jobs = {sim::genererJob("LONG", 1, 15, 9)};
+    for (long r = 1; r <= 4; ++r) banc.pannes.sansReponse.insert(9 + r);
+    banc.pannes.reponseA[14] = "AUTRE,2,1,1\r\n";
+    const long jobRcv = 14 + 1 + 4;  // after the marker: c, FORM/SET/0 twice, JOB/RCV
+    for (const long r : {1, 2, 3, 4, 6, 7, 8, 9}) banc.pannes.sansReponse.insert(jobRcv + r);
+    EXPECT_EQ(banc.lancer("1\n2\n1\n1\n1\n"), 0) << banc.erreurs;
+    EXPECT_NE(banc.sortie.find("Liste des JOBS detectes (6) :"), std::string::npos);
+    const auto& lignes = banc.memoire.jobs[0].observations;
+    std::vector<std::string> recues = {lignes[0], lignes[5]};
+    recues.insert(recues.end(), lignes.begin() + 10, lignes.end());
+    EXPECT_EQ(RepertoireTemporaire::lire(banc.dossier.fichiers().at(0)), commeStocke(recues));
+}
+
 // The closing menu and the erase.
 
 TEST(Effacement, OnlyChoiceTwoWithTheRightCodeErases)

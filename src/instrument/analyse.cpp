@@ -24,15 +24,6 @@ bool extraireNom(const char* reply, char* modele, std::size_t taille)
     return true;
 }
 
-int lireTemperature(const char* reply)
-{
-    int temperature = 0;
-    if (std::sscanf(reply, "0091/%d", &temperature) != 1) {
-        return 0;
-    }
-    return temperature;
-}
-
 namespace {
 
 // atoi without its undefined behaviour on overflow: leading white space, an optional
@@ -57,6 +48,17 @@ std::string_view champSuivant(std::string_view& reste)
 }
 
 }  // namespace
+
+int lireTemperature(const char* reply)
+{
+    // As sscanf("0091/%d") reads it, without its undefined behaviour on a number
+    // that does not fit.
+    static constexpr char kPrefixe[] = "0091/";
+    if (std::strncmp(reply, kPrefixe, sizeof kPrefixe - 1) != 0) {
+        return 0;
+    }
+    return lireNombre(reply + sizeof kPrefixe - 1);
+}
 
 Job analyserLigneJob(const char* ligne)
 {

@@ -16,6 +16,7 @@ namespace gsicom {
 bool extraireNom(const char* reply, char* modele, std::size_t taille);
 
 // The temperature in a "0091/%d" reply; 0 when the reply does not begin that way.
+// A number that does not fit saturates at the limits of a 32-bit integer.
 int lireTemperature(const char* reply);
 
 // One directory line into a row, with the rules of strtok(",") and atoi: runs of

@@ -18,10 +18,10 @@ void ecritureETlectureSERIAL(Etat& e)
     e.os.sleep(kAttenteReponseMs);
     std::memset(e.readBuffer, 0, sizeof e.readBuffer);
     e.bytesRead = 0;
+    // A failed read leaves what it got, if anything, in the cleared buffer: still
+    // NUL-terminated, since at most 2047 bytes can have come.
     if (e.hSerial->readFile(e.readBuffer, sizeof e.readBuffer - 1, e.bytesRead)) {
         e.readBuffer[e.bytesRead] = '\0';
-    } else {
-        e.bytesRead = 0;  // the buffer is still all zeros: an empty reply
     }
 }
 

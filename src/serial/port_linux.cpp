@@ -42,7 +42,13 @@ speed_t vitesseTermios(std::uint32_t baudRate)
 class LinuxSerialPort final : public SerialPort {
 public:
     explicit LinuxSerialPort(int fd) : fd_(fd) {}
-    ~LinuxSerialPort() override { ::close(fd_); }
+    ~LinuxSerialPort() override
+    {
+        // The exclusive mode outlives this descriptor while anyone else holds the tty:
+        // clear it, or the next open by a user other than root would fail.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
     LinuxSerialPort(const LinuxSerialPort&) = delete;
     LinuxSerialPort& operator=(const LinuxSerialPort&) = delete;
 
