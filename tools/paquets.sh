@@ -1,6 +1,6 @@
 # Installs the Debian packages the builds and the tests need, once: sourced by the
 # demo and the test scripts. Root is needed only when something is missing.
-gsicom_paquets=(cmake ninja-build g++ libgtest-dev googletest mingw-w64 wine64 clang
+gsicom_paquets=(cmake ninja-build g++ libgtest-dev googletest mingw-w64 wine64 wine clang
                 libclang-rt-14-dev binutils-mingw-w64-x86-64 util-linux zip valgrind)
 
 gsicom_installer_paquets() {
@@ -13,6 +13,6 @@ gsicom_installer_paquets() {
         echo "== installing: ${manquants[*]}"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
-        apt-get install -y -qq --no-install-recommends "${manquants[@]}" >/dev/null
+        apt-get install -y -qq "${manquants[@]}" >/dev/null
     fi
 }
