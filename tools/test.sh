@@ -9,15 +9,23 @@ source tools/paquets.sh
 gsicom_installer_paquets
 
 jobs=$(nproc)
-build() {  # preset
+build() {  # preset, cache settings...
     echo "== build $1"
-    cmake --preset "$1" -DGSICOM_WERROR=ON >/dev/null
+    cmake --preset "$@" -DGSICOM_WERROR=ON >/dev/null
     cmake --build "build/$1" -j"$jobs"
 }
 
 build windows
-build native
-build asan
+echo "== release ZIP"
+(cd build/windows && cpack -G ZIP >/dev/null)
+zip=$(ls build/windows/gsicom-*-win64.zip)
+rm -rf build/windows/zip && mkdir build/windows/zip
+(cd build/windows/zip && cmake -E tar xf "../$(basename "$zip")")
+echo "$zip: $(cd build/windows/zip && ls | tr '\n' ' ')"
+# The Wine runs and the import check take the ZIP's exe.
+exe=$PWD/build/windows/zip/gsicom.exe
+build native -DGSICOM_EXE="$exe"
+build asan -DGSICOM_EXE="$exe"
 build fuzz
 
 echo "== tests (native)"
