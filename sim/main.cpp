@@ -2,9 +2,9 @@
 //
 // It prints the slave device ("gsicom-sim: /dev/pts/N") as its first line, answers
 // every request written to it as sim::Instrument decides, paced at the baud rate the
-// program set on the line, logs every request it receives, and serves until SIGINT
-// or SIGTERM (or, with --une-session, until a program has opened the port, talked
-// and closed it). --aide lists the options.
+// program set on the line, logs every request it receives and every reply it sends,
+// and serves until SIGINT or SIGTERM (or, with --une-session, until a program has
+// opened the port, talked and closed it). --aide lists the options.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -138,7 +138,8 @@ struct Serveur {
     bool session = false;            // requests came since the port was last free
 
     // One line: wall clock, seconds since start, then "> request" (C escapes,
-    // without its CR LF) or "# event".
+    // without its CR LF), "< piece of a reply" (C escapes, as it went on the line,
+    // logged once its last byte is out) or "# event".
     void noter(char genre, const std::string& texte)
     {
         timespec mur{};
@@ -239,6 +240,7 @@ struct Serveur {
             e.envoyes += n > 0 ? std::size_t(n) : 0;
             if (n < 0) noter('#', std::string("ecriture perdue : ") + std::strerror(errno));
             if (n >= 0 && e.envoyes < e.octets.size()) return;
+            if (n >= 0) noter('<', echapper(e.octets));
             ligneLibreNs = e.parOctetNs ? e.debutNs + e.octets.size() * e.parOctetNs : maintenant;
             file.pop_front();
         }

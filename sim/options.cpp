@@ -80,7 +80,8 @@ Memoire (defaut : trois jobs de demonstration)
   --mesures M              lignes de mesure par job genere (defaut 10)
 Service
   --lien CHEMIN            un lien symbolique vers le pty (remplace un ancien lien)
-  --journal FICHIER        les requetes recues, une par ligne (defaut : stderr)
+  --journal FICHIER        les requetes recues et les reponses envoyees, une par ligne
+                           (defaut : stderr)
   --sans-cadence           repond d'un bloc, sans suivre la vitesse de la ligne
   --une-session            s'arrete quand le programme a ferme le port apres avoir parle
 Pannes (N : rang de la requete, 1 pour la premiere, "a" et "c" compris)
