@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# com1.sh PTY COMMAND [ARG]...
+# com1.sh [--disque SIZE] PTY COMMAND [ARG]...
 #
 # Runs COMMAND with the terminal PTY as COM1 (/dev/ttyS0) and no other serial port:
 # in a private mount namespace, a small /dev (ttyS0, null, zero, random, urandom,
 # tty, ptmx, pts, shm, fd and the std links) is mounted over /dev, then COMMAND is
 # run with this script's standard input and output. Its exit code is returned.
+# With --disque, COMMAND runs in a tmpfs of SIZE bytes (e.g. 4k) mounted over the
+# current directory, a disk that fills up; the files it leaves there are copied into
+# the directory itself when it ends.
 # Needs root (a mount namespace). Nothing is changed outside the namespace but an
 # empty directory under /tmp, removed at the end.
 set -euo pipefail
 
 if [[ ${1-} == --dedans ]]; then
     # Second stage, inside the namespace: build the /dev, put it in place, run.
-    pty=$2 dev=$3
-    shift 3
+    pty=$2 dev=$3 disque=$4
+    shift 4
     mount -t tmpfs -o mode=755,size=1m gsicom-dev "$dev"
     # ptmx is a node of its own: a bound one would make its ptys beside the old /dev.
     mknod -m 666 "$dev/ptmx" c 5 2
@@ -35,12 +38,28 @@ if [[ ${1-} == --dedans ]]; then
     ln -s /proc/self/fd/1 "$dev/stdout"
     ln -s /proc/self/fd/2 "$dev/stderr"
     mount --move "$dev" /dev
-    exec "$@"
+    [[ -z $disque ]] && exec "$@"
+    exec 3<.  # the directory itself, still reached through this below the tmpfs
+    mount -t tmpfs -o "size=$disque,mode=755" gsicom-disque "$PWD"
+    cd "$PWD"
+    code=0
+    "$@" 3<&- || code=$?
+    shopt -s nullglob dotglob
+    restes=(*)
+    ((${#restes[@]} == 0)) || cp -p -- "${restes[@]}" /proc/self/fd/3/
+    exit "$code"
+fi
+
+disque=
+if [[ ${1-} == --disque ]]; then
+    disque=${2:?--disque wants a size}
+    shift 2
 fi
 
 if [[ $# -lt 2 || $1 == -h || $1 == --help ]]; then
-    echo "usage: com1.sh PTY COMMAND [ARG]..." >&2
+    echo "usage: com1.sh [--disque SIZE] PTY COMMAND [ARG]..." >&2
     echo "  runs COMMAND with PTY (e.g. the path gsicom-sim prints) as COM1, alone" >&2
+    echo "  --disque SIZE: in a tmpfs of SIZE over the current directory (a full disk)" >&2
     exit 2
 fi
 pty=$(readlink -f -- "$1")
@@ -56,6 +75,6 @@ fi
 dev=$(mktemp -d /tmp/gsicom-dev.XXXXXX)
 trap 'rmdir "$dev" 2>/dev/null || true' EXIT
 code=0
-unshare --mount --propagation private -- "$(readlink -f -- "$0")" --dedans "$pty" "$dev" "$@" ||
+unshare --mount --propagation private -- "$(readlink -f -- "$0")" --dedans "$pty" "$dev" "$disque" "$@" ||
     code=$?
 exit "$code"
