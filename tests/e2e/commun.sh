@@ -1,0 +1,198 @@
+# The pieces the end-to-end scripts share (session.sh, pannes.sh); sourced, not run.
+# A script reads its NAME=VALUE arguments, makes its work directory, starts gsicom-sim
+# on a pty, runs gsicom as COM1 (natively through tools/com1.sh, or gsicom.exe under
+# Wine) with the operator's answers on standard input, then checks what came of it:
+# the console text, the requests the simulator logged, the export file. Each failed
+# check is counted by echec; the work directory is kept when one failed.
+
+# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
+lire_arguments() {
+    local a
+    for a in "$@"; do
+        case $a in
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
+                declare -g "$a" ;;
+            *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
+        esac
+    done
+}
+
+passer() { echo "SKIPPED: $*"; exit 77; }
+
+# Wine runs need wine, the exe and the session's prefix (made by session.sh wine-prefixe).
+preparer_wine() {
+    [[ -n ${WINE-} && -x ${WINE-} ]] || passer "no wine here"
+    [[ -f ${EXE-} ]] || passer "no gsicom.exe at ${EXE-}: cmake --preset windows && cmake --build build/windows"
+    export WINEPREFIX=$PREFIXE WINEDEBUG=-all
+}
+
+exiger_root() {
+    [[ $(id -u) -eq 0 ]] || passer "needs root: COM1 is a pty bind-mounted in a private /dev"
+}
+
+echecs=0
+echec() { echo "FAILED: $*"; echecs=$((echecs + 1)); }
+
+preparer_travail() {
+    travail=$(mktemp -d "${TMPDIR:-/tmp}/gsicom-e2e.XXXXXX")
+    mkdir "$travail/export"
+    sim_pid=
+    com1_options=()
+    trap terminer EXIT
+}
+
+terminer() {
+    [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
+    if ((echecs == 0)); then
+        rm -rf "$travail"
+    else
+        local f
+        for f in console.txt erreurs.txt requetes.log sim.err; do
+            [[ -s $travail/$f ]] && { echo "--- $f"; tail -n 60 "$travail/$f" | cut -c1-300; }
+        done
+        echo "--- kept in $travail"
+    fi
+}
+
+# demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session, with these
+# options besides (faults); sets pty to its device.
+demarrer_sim() {
+    coproc SIM { exec "$SIM" --memoire "$MEMOIRE" --journal "$travail/requetes.log" \
+        --une-session "$@" 2>"$travail/sim.err"; }
+    sim_pid=$SIM_PID
+    local ligne=
+    read -r -t 5 ligne <&"${SIM[0]}"
+    pty=${ligne#gsicom-sim: }
+    [[ $ligne == "gsicom-sim: "* && -c $pty ]] || { echec "gsicom-sim did not start: $ligne"; exit 1; }
+}
+
+# Ends once the program has closed the port, or once the line hung up: anything else
+# is a fault of its own.
+attendre_sim() {
+    for _ in {1..50}; do
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$sim_pid" 2>/dev/null; then
+        echec "gsicom-sim still serving after the session"
+        kill "$sim_pid"
+    fi
+    wait "$sim_pid"
+    local code=$?
+    sim_pid=
+    ((code == 0)) || echec "gsicom-sim ended with code $code"
+}
+
+# For a run that never talked to the instrument: the simulator serves on, so stop it.
+arreter_sim() {
+    kill -TERM "$sim_pid" 2>/dev/null
+    wait "$sim_pid"
+    local code=$?
+    sim_pid=
+    ((code == 0)) || echec "gsicom-sim ended with code $code on SIGTERM"
+}
+
+# Milliseconds since midnight, local time, of "HH:MM:SS.fff..." (the log's clock).
+ms_du_jour() {
+    local h=${1:0:2} m=${1:3:2} s=${1:6:2} f=${1:9:3}
+    echo $(((10#$h * 3600 + 10#$m * 60 + 10#$s) * 1000 + 10#$f))
+}
+
+# lancer LIMIT COMMAND...: COMMAND as COM1's user, in the export directory, with
+# $travail/entree as standard input (the operator's answers, then end of input),
+# killed after LIMIT seconds; com1_options go to com1.sh. Sets code, debut and fin (epoch seconds), fin_ms (ms
+# since midnight, as the log counts) and duree_ms.
+lancer() {
+    local limite=$1
+    shift
+    local t0 t1
+    t0=$(date +%s%N)
+    debut=${t0:0:-9}
+    (cd "$travail/export" &&
+        timeout -s KILL "$limite" "$COM1" "${com1_options[@]}" "$pty" "$@" <"$travail/entree" \
+            >"$travail/console.brute" 2>"$travail/erreurs.brute")
+    code=$?
+    t1=$(date +%s%N)
+    fin=${t1:0:-9}
+    fin_ms=$(ms_du_jour "$(date -d "@$fin.${t1: -9}" +%H:%M:%S.%N)")
+    duree_ms=$(((t1 - t0) / 1000000))
+    ((code == 137)) && echec "killed after ${limite} s: the run did not end"
+    # Wine ends console lines with CR LF.
+    sed 's/\r$//' "$travail/console.brute" >"$travail/console.txt"
+    sed 's/\r$//' "$travail/erreurs.brute" >"$travail/erreurs.txt"
+}
+
+# lancer_wine LIMIT: gsicom.exe under Wine with the same pty as COM1. Wine's own
+# links to the machine's ports are not seen in the private /dev, where ttyS0 is the
+# pty; com1 leads to it, and the server ends with the run. Of standard error only
+# the program's lines are kept, those that begin with ">>": Wine adds its own.
+lancer_wine() {
+    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err
+    lancer "$1" bash -c 'rm -f "$WINEPREFIX"/dosdevices/com*
+        ln -s "$PTY" "$WINEPREFIX/dosdevices/com1"
+        "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
+        grep -a "^>>" "$WINE_ERR" >&2
+        "$WINESERVER" -k 2>/dev/null; exit $code'
+}
+
+# ligne_attendue TEXT [FILE]: FILE (the console by default) holds the line TEXT.
+ligne_attendue() {
+    local fichier=${2:-$travail/console.txt}
+    grep -aqxF -- "$1" "$fichier" || echec "${fichier##*/}: no line $(printf '%q' "$1")"
+}
+
+# The requests the simulator received, one a line as it logged them (C escapes).
+requetes_recues() {
+    sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* > //p' "$travail/requetes.log"
+}
+
+verifier_requetes() {  # the expected requests on stdin (not a pipe: echec counts here)
+    requetes_recues >"$travail/requetes"
+    diff -u - "$travail/requetes" >&2 || echec "requests received differ (- expected, + received)"
+}
+
+port_ferme_vu() {
+    grep -q '# port ferme par le programme$' "$travail/requetes.log" ||
+        echec "the simulator did not see the port closed"
+}
+
+# requetes_attendues POSITION LINES [COORD]: the requests of a run up to the end of
+# the download of job POSITION, LINES lines long.
+requetes_attendues() {
+    printf '%s\n' a c '%R1Q,5004:' CONF/91 c FORM/CONF/LIST c c JOB/CONF/LIST '?' '?' '?' c \
+        FORM/SET/0 FORM/SET/0 "JOB/RCV/${3:-OBSERV}/$1"
+    for ((i = 0; i < $2; i++)); do echo '?'; done
+    echo c
+}
+
+# The job's observation lines as the memory file holds them.
+lignes_du_job() {
+    sed -n "/^job $1,/,/^job /s/^obs //p" "$MEMOIRE"
+}
+
+# fichier_export JOB: the export directory holds one file, named after the local time
+# of the run and the job, and the console names it; sets chemin_export to its path and
+# nom_export to its name. False, with the failure counted, otherwise.
+fichier_export() {
+    local fichiers=("$travail/export"/*)
+    if ((${#fichiers[@]} != 1)) || [[ ! -f ${fichiers[0]} ]]; then
+        echec "export: ${#fichiers[@]} file(s): ${fichiers[*]##*/}"
+        return 1
+    fi
+    chemin_export=${fichiers[0]}
+    nom_export=${chemin_export##*/}
+    local motif="^([0-9]{4}-[0-9]{2}-[0-9]{2}) - ([0-9]{2})-([0-9]{2})-([0-9]{2}) - $1\\.GSI\$"
+    if [[ ! $nom_export =~ $motif ]]; then
+        echec "export file name: $nom_export"
+        return 1
+    fi
+    local quand
+    quand=$(date -d "${BASH_REMATCH[1]} ${BASH_REMATCH[2]}:${BASH_REMATCH[3]}:${BASH_REMATCH[4]}" +%s)
+    ((quand >= debut && quand <= fin)) || echec "export file time $nom_export not within the run"
+    ligne_attendue $'\t\t\t\tCHOIX : '">> Exportation : $nom_export"  # the answer is not echoed
+}
+
+sans_fichier_export() {
+    local fichiers=("$travail/export"/*)
+    [[ -e ${fichiers[0]} ]] && echec "export: a file was made: ${fichiers[*]##*/}"
+}

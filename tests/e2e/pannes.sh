@@ -1,0 +1,254 @@
+#!/usr/bin/env bash
+# Faults of the line and bad input, end to end: the real gsicom (or gsicom.exe under
+# Wine, for the cases named wine-CASE) as COM1 against gsicom-sim over a pty, one case
+# a run, as CTest runs them:
+#   pannes.sh CASE NAME=VALUE...      (NAME=VALUE as for session.sh)
+# Every case checks that the run ends with its exit code, within its time and with its
+# messages (standard error exactly, native), that the requests the simulator logged are
+# the expected ones (no JOB/ERASE in any case), and that the export file, when there is
+# one, holds every byte the simulator sent in the transfer before the fault, each LF
+# stored as CR LF. Exit 0 when all holds, 77 when the case cannot run here, 1 otherwise.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/commun.sh"
+
+cas=${1:?usage: pannes.sh CASE NAME=VALUE...}
+shift
+lire_arguments "$@"
+
+# The requests of a run that downloads job 2 (4 lines) or job 1 (2 lines), by number:
+# 1 a, 2 c, 3 name, 4 temperature, 5 c, 6 formats, 7 c, 8 c, 9 the listing (row 1),
+# 10-12 "?" (rows 2, 3, the marker), 13 c, 14-15 FORM/SET/0, 16 JOB/RCV (line 1),
+# 17... "?" (line 2...), then "?" for the marker and c.
+job2=$(requetes_attendues 2 4)
+job1=$(requetes_attendues 1 2)
+premieres() { head -n "$1" <<<"$job2"; }
+fois() { for ((i = 0; i < $1; i++)); do echo "$2"; done; }
+
+# A GSI-16 line far longer than one read (2047 bytes): 5000 bytes and its CR LF.
+longue=$(for ((i = 0; i < 208; i++)); do printf '*41%04d+000000000000%04d ' "$i" "$i"; done)
+longue="${longue}x${longue:0:7}"
+# Two lines of 2000 bytes for a disk of 4 KiB: the second does not fit.
+bloc=${longue:0:2000}
+code_effacement=1472583690
+mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
+
+# The table. Each case sets:
+#   sim       the simulator's fault options
+#   reponses  the operator's answers (printf %b), then end of input; or entree(), a
+#             function that writes them
+#   attendu   the exit code
+#   sortie    lines standard output must hold; erreurs: standard error, exactly
+#             (@FICHIER@ stands for the export file's name)
+#   absent    texts standard output must not hold
+#   fichier   empty: no file may be made; "entier JOB": every byte sent in the
+#             transfer; "debut JOB": the start of them, cut by a write that failed at
+#             the last reply
+#   requetes  the requests the simulator must receive, in order
+#   fenetre   REF MIN MAX: the run ends MIN to MAX s after request number REF (or the
+#             hang-up); duree: it ends within this many seconds of its start
+#   commande  how gsicom is run (default: the native binary as is); disque: the size
+#             of the disk it writes on (com1.sh --disque)
+sim=() reponses= attendu=0 sortie=() erreurs=() absent=() fichier= requetes= fenetre=()
+duree=30 commande=() disque=
+base=${cas#wine-}
+case $base in
+    # --- The line goes wrong
+    identite-muette)  # switched off after the wake-up: no name
+        sim=(--silence-des 3) reponses='1\n2\n2\n1\n1\n' attendu=4
+        sortie=('Le materiel ne donne pas son identite.')
+        requetes=$(premieres 3) fenetre=(3 20.6 22.5) duree=40 ;;
+    repertoire-muet)  # switched off after the first directory line
+        sim=(--silence-des 10) reponses='1\n2\n2\n1\n1\n' attendu=5
+        erreurs=('>> Le materiel ne repond plus : liste des JOBS interrompue.')
+        requetes=$(premieres 9; fois 5 '?') fenetre=(10 103.5 107) duree=125 ;;
+    transfert-muet)  # switched off after the second line of the job
+        sim=(--silence-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
+        erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
+            '>> Fichier incomplet : @FICHIER@ (2 lignes)')
+        requetes=$(premieres 16; fois 6 '?'; echo c) fenetre=(18 124 128) duree=145 ;;
+    raccroche)  # the line goes away at the third line of the job
+        sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
+        erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
+            '>> Fichier incomplet : @FICHIER@ (2 lignes)')
+        requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
+    identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
+        sim=(--coupure 20 --ecart 500) reponses='1\n2\n2\n1\n1\n' attendu=4
+        sortie=('Le materiel ne donne pas son identite.')
+        requetes=$(premieres 3) ;;
+    transfert-coupe)  # every job line split by 400 ms: each read takes the end of one
+        # line and the start of the next; the last line is short and comes whole
+        sim=(--coupure 60 --ecart 400 --reponse-a '19=*410004+0000000000000017 \r\n')
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    reponse-longue)  # a line of 5000 bytes: three reads of at most 2047
+        sim=(--reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
+        fichier='entier PONT-EST' requetes=$job2 ;;
+    octets-nuls)  # NUL and SUB inside lines, and a line of NULs
+        sim=(--reponse-a '17=*110002+00\x00\x00\x0000001001 21.322\x1A+0000000012345670 \r\n'
+            --reponse-a '18=\x00\x00\x00\r\n')
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    nom-barre | nom-lecteur | nom-controle)  # a job name that would lead the file elsewhere
+        case $base in
+            nom-barre) nom='A/B' ;;
+            nom-lecteur) nom='C:FLUX' ;;
+            nom-controle) nom='A\x1B[2JB' ;;
+        esac
+        sim=(--reponse-a "9=$nom,1,1,1\r\n") reponses='1\n2\n1\n1\n' attendu=1
+        [[ $base == nom-controle ]] && pourquoi='le nom du job contient un caractere de controle' ||
+            pourquoi='le nom du job contient un caractere interdit dans un nom de fichier (/ \ : < > " | ? *)'
+        erreurs=(">> Erreur improbable de creation du fichier...: $pourquoi")
+        requetes=$(premieres 12) ;;
+    disque-plein)  # a disk of 4 KiB: the third line does not fit
+        sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
+        attendu=1 fichier='debut PONT-EST' disque=4k
+        erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : No space left on device')
+        requetes=$(premieres 18; echo c) ;;
+    fichier-trop-grand)  # a file size limit of 4 KiB, SIGXFSZ ignored: the write fails
+        # (the console goes through a pipe, which the limit does not cut)
+        sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
+        attendu=1 fichier='debut PONT-EST'
+        commande=(bash -c 'set -o pipefail; trap "" XFSZ; { ulimit -f 4; exec "$0"; } | cat' "$GSICOM")
+        erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : File too large')
+        requetes=$(premieres 18; echo c) ;;
+
+    # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input
+    # and stand before every later prompt, which keeps its preset too; end of input
+    # likewise. Digits that do not fit are refused; a wrap to 32 bits would pick COM1
+    # (4294967297), job 2, the erase menu (4294967298), the erase code (5767550986),
+    # or every job (4294967295).
+    port-lettres) reponses='abc\n1\n' ;;
+    port-fin) reponses= ;;
+    port-trop-grand) reponses='4294967297\n2\n' ;;
+    port-tres-grand) reponses='99999999999999999999\n' ;;
+    port-mega) entree() { mega 1; echo; } ;;
+    port-binaire) reponses='\x00\xff\n1\n' ;;
+    vitesse-lettres) reponses='1\nabc\n2\n2\n' fichier='entier DEFAULT' requetes=$job1 ;;
+    vitesse-fin) reponses='1\n' fichier='entier DEFAULT' requetes=$job1 ;;
+    nombres-trop-grands)  # at the speed, job, content and menu prompts
+        reponses="1\n4294967297\n4294967298\n4294967298\n4294967298\n$code_effacement\n-1\n"
+        fichier='entier DEFAULT' requetes=$job1 absent=('Code de suppression') ;;
+    code-trop-grand) reponses='1\n2\n1\n1\n2\n5767550986\n-1\n' ;;
+    code-lettres) reponses='1\n2\n1\n1\n2\nabc\n' ;;
+    code-fin) reponses='1\n2\n1\n1\n2\n' ;;
+    cible-lettres) reponses="1\n2\n1\n1\n2\n$code_effacement\nabc\n" ;;
+    cible-fin) reponses="1\n2\n1\n1\n2\n$code_effacement\n" ;;
+    cible-deborde) reponses="1\n2\n1\n1\n2\n$code_effacement\n4294967295\n" ;;
+    cible-tres-grand) reponses="1\n2\n1\n1\n2\n$code_effacement\n99999999999999999999\n" ;;
+    cible-mega) entree() { printf '1\n2\n1\n1\n2\n%s\n' $code_effacement; mega 7; echo; } ;;
+    cible-binaire) reponses="1\n2\n1\n1\n2\n$code_effacement\n\\x00\\xff\n-1\n" ;;
+    *) echo "pannes.sh: unknown case: $cas" >&2; exit 2 ;;
+esac
+case $base in
+    port-*)  # never past the port prompt: the port is not opened after the scan
+        sortie=($'\tAdressez-vous au guichet 35') duree=10 ;;
+    code-*)
+        fichier='entier DEFAULT' requetes=$job1 absent=('Detruire  le JOB No') ;;
+    cible-*)
+        fichier='entier DEFAULT' requetes=$job1 sortie=('Aucun JOB supprime.') ;;
+esac
+declare -F entree >/dev/null || entree() { printf '%b' "$reponses"; }
+((${#commande[@]})) || commande=("$GSICOM")
+
+if [[ $cas == wine-* ]]; then
+    preparer_wine
+    [[ -d $PREFIXE ]] || { echo "no Wine prefix at $PREFIXE"; exit 1; }
+    duree=$((duree + 30))
+fi
+exiger_root
+preparer_travail
+[[ -n $disque ]] && com1_options=(--disque "$disque")
+
+# The reply pieces the simulator sent in the transfer (C escapes, one a line): from
+# the JOB request on, up to the end-of-data marker or the c that ends the transfer.
+pieces_du_transfert() {
+    awk 'match($0, /^[0-9:.]+ +[0-9]+\.[0-9]+ . /) {
+            genre = substr($0, RLENGTH - 1, 1); texte = substr($0, RLENGTH + 1)
+            if (genre == ">" && texte ~ /^JOB\/RCV\//) { dedans = 1; next }
+            if (!dedans) next
+            if (genre == ">" && texte == "c") exit
+            if (genre == "<") { if (texte ~ /^\\x1A/) exit; print texte }
+        }' "$travail/requetes.log"
+}
+
+# What the file must hold: those bytes, each LF stored as CR LF.
+octets_stockes() {
+    printf '%b' "$(tr -d '\n')" | perl -pe 's/\n/\r\n/g'
+}
+
+verifier_fichier() {
+    local mode=${fichier% *} job=${fichier#* }
+    fichier_export "$job" || return
+    pieces_du_transfert >"$travail/pieces"
+    octets_stockes <"$travail/pieces" >"$travail/attendu"
+    local nuls_envoyes nuls_gardes
+    nuls_envoyes=$(tr -cd '\0' <"$travail/attendu" | wc -c)
+    nuls_gardes=$(tr -cd '\0' <"$chemin_export" | wc -c)
+    if [[ $mode == entier ]]; then
+        cmp "$travail/attendu" "$chemin_export" >&2 ||
+            echec "export file differs from the bytes sent ($(wc -c <"$travail/attendu") expected)"
+        ((nuls_envoyes == nuls_gardes)) || echec "NUL bytes: $nuls_envoyes sent, $nuls_gardes kept"
+        return
+    fi
+    # debut: what fitted, which is at least every reply before the last one.
+    local taille avant
+    taille=$(wc -c <"$chemin_export")
+    avant=$(head -n -1 "$travail/pieces" | octets_stockes | wc -c)
+    cmp -n "$taille" "$travail/attendu" "$chemin_export" >&2 || echec "export file is not the start of the bytes sent"
+    ((taille >= avant && taille < $(wc -c <"$travail/attendu"))) ||
+        echec "export file holds $taille bytes: not what fitted before the last reply (at least $avant)"
+}
+
+millisecondes() { awk -v s="$1" 'BEGIN { printf "%d", s * 1000 }'; }
+
+# The time from request REF (a number, or "raccroche" for the hang-up) to the end.
+verifier_fenetre() {
+    local ref=$1 min=$2 max=$3 heure
+    if [[ $ref == raccroche ]]; then
+        heure=$(grep -m1 ' # raccroche' "$travail/requetes.log" | cut -d' ' -f1)
+    else
+        heure=$(grep -E '^[0-9:.]+ +[0-9]+\.[0-9]+ > ' "$travail/requetes.log" | sed -n "${ref}p" | cut -d' ' -f1)
+    fi
+    [[ -n $heure ]] || { echec "no request $ref in the log"; return; }
+    local ms=$(((fin_ms - $(ms_du_jour "$heure") + 86400000) % 86400000))
+    printf 'run ended %d.%03d s after request %s\n' $((ms / 1000)) $((ms % 1000)) "$ref"
+    ((ms >= $(millisecondes "$min") && ms <= $(millisecondes "$max"))) ||
+        echec "run ended $ms ms after request $ref, expected $min to $max s"
+}
+
+entree >"$travail/entree"
+demarrer_sim "${sim[@]}"
+if [[ $cas == wine-* ]]; then
+    lancer_wine "$((duree + 15))"
+else
+    lancer "$((duree + 15))" "${commande[@]}"
+fi
+printf 'exit code %d after %d.%03d s\n' "$code" $((duree_ms / 1000)) $((duree_ms % 1000))
+if [[ -z $requetes ]]; then arreter_sim; else attendre_sim; fi
+
+((code == attendu)) || echec "exit code $code, expected $attendu"
+((duree_ms <= duree * 1000)) || echec "the run took $duree_ms ms, more than $duree s"
+((${#fenetre[@]} == 0)) || verifier_fenetre "${fenetre[@]}"
+for l in "${sortie[@]}"; do ligne_attendue "$l"; done
+for t in "${absent[@]}" KILLED; do
+    grep -aqF -- "$t" "$travail/console.txt" && echec "console holds $(printf '%q' "$t")"
+done
+if [[ -n $fichier ]]; then verifier_fichier; else sans_fichier_export; fi
+if ((${#erreurs[@]} == 0)); then
+    : >"$travail/erreurs.attendues"
+else
+    printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
+fi
+if [[ $cas == wine-* ]]; then  # Wine may add lines of its own: the program's must be there
+    while IFS= read -r l; do ligne_attendue "$l" "$travail/erreurs.txt"; done <"$travail/erreurs.attendues"
+else
+    diff -u "$travail/erreurs.attendues" "$travail/erreurs.txt" >&2 ||
+        echec "standard error differs (- expected, + received)"
+fi
+requetes_recues | grep -a '^JOB/ERASE' && echec "an erase request reached the instrument"
+if [[ -n $requetes ]]; then
+    verifier_requetes <<<"$requetes"
+else
+    requetes_recues | grep -q . && echec "the simulator received requests: the port was opened"
+fi
+[[ $base == raccroche || -z $requetes ]] || port_ferme_vu
+((echecs == 0)) || exit 1
+echo "OK: $cas"
