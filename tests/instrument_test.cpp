@@ -188,7 +188,7 @@ TEST(Repertoire, AnInstrumentThatFallsSilentEndsTheListingWithCodeFive)
     Banc banc;
     banc.pannes.silenceDes = 11;  // after the first two rows
     EXPECT_EQ(banc.lancer(kJusquAuRepertoire), 5);
-    EXPECT_NE(banc.sortie.find("Lecture de la liste des JOBS...\n.......\n"), std::string::npos);
+    EXPECT_NE(banc.sortie.find("Lecture de la liste des JOBS...\n......\n"), std::string::npos);
     EXPECT_EQ(banc.erreurs, ">> Le materiel ne repond plus : liste des JOBS interrompue.\n");
     EXPECT_EQ(banc.requetes().back(), "?");
     EXPECT_LT(banc.os->maintenant, 5u * 21'000 + 10'000);

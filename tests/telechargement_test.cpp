@@ -104,6 +104,20 @@ TEST(Telechargement, KeepsEveryByteOfTheRepliesButNeverTheMarker)
               "A\rB\r\r\n" + std::string("NUL\0DANS\r\r\n", 11) + "SUB\x1A au milieu\r\r\n");
 }
 
+TEST(Telechargement, AMarkerThatStartsALineInsideAReplyEndsTheJob)
+{
+    Banc banc;
+    auto& lignes = banc.memoire.jobs[1].observations;
+    lignes.resize(3);
+    // The last line came split: its tail and the marker arrive in one read (request 18).
+    banc.pannes.reponseA[18] = lignes[2] + "\r\n\x1A\r\n";
+    EXPECT_EQ(banc.lancer("1\n2\n2\n1\n"), 0);
+    EXPECT_EQ(RepertoireTemporaire::lire(kNomPontEst), commeStocke(lignes));
+    const auto& r = banc.requetes();
+    EXPECT_EQ(std::vector<std::string>(r.end() - 3, r.end()),
+              (std::vector<std::string>{"?", "?", "c"}));  // no "?" after the marker
+}
+
 TEST(Telechargement, AJobNameThatWouldLeadTheFileElsewhereIsRefused)
 {
     for (const std::string nom : {"../ETC", "A\\B", "C:FLUX", "NOM?", "SANS VIRGULE"}) {
@@ -172,18 +186,18 @@ TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCode
 TEST(Telechargement, OnlyEmptyRepliesInARowStopTheTransferOrTheListing)
 {
     Banc banc;
-    // Listing: requests 10-13 empty, 14 brings a row; transfer of job 1 (16 lines):
-    // 4 empty, a line, 4 empty, then the rest.
+    // Listing: requests 10-12 empty, 13 brings a row; transfer of job 1 (16 lines):
+    // 3 empty, a line, 3 empty, then the rest.
     banc.memoire.jobs = {sim::genererJob("LONG", 1, 15, 9)};
-    for (long r = 1; r <= 4; ++r) banc.pannes.sansReponse.insert(9 + r);
-    banc.pannes.reponseA[14] = "AUTRE,2,1,1\r\n";
-    const long jobRcv = 14 + 1 + 4;  // after the marker: c, FORM/SET/0 twice, JOB/RCV
-    for (const long r : {1, 2, 3, 4, 6, 7, 8, 9}) banc.pannes.sansReponse.insert(jobRcv + r);
+    for (long r = 1; r <= 3; ++r) banc.pannes.sansReponse.insert(9 + r);
+    banc.pannes.reponseA[13] = "AUTRE,2,1,1\r\n";
+    const long jobRcv = 13 + 1 + 4;  // after the marker: c, FORM/SET/0 twice, JOB/RCV
+    for (const long r : {1, 2, 3, 5, 6, 7}) banc.pannes.sansReponse.insert(jobRcv + r);
     EXPECT_EQ(banc.lancer("1\n2\n1\n1\n1\n"), 0) << banc.erreurs;
-    EXPECT_NE(banc.sortie.find("Liste des JOBS detectes (6) :"), std::string::npos);
+    EXPECT_NE(banc.sortie.find("Liste des JOBS detectes (5) :"), std::string::npos);
     const auto& lignes = banc.memoire.jobs[0].observations;
-    std::vector<std::string> recues = {lignes[0], lignes[5]};
-    recues.insert(recues.end(), lignes.begin() + 10, lignes.end());
+    std::vector<std::string> recues = {lignes[0], lignes[4]};
+    recues.insert(recues.end(), lignes.begin() + 8, lignes.end());
     EXPECT_EQ(RepertoireTemporaire::lire(banc.dossier.fichiers().at(0)), commeStocke(recues));
 }
 

@@ -7,9 +7,10 @@
 namespace gsicom {
 
 // An instrument that goes silent gives empty replies, each after 250 + 20520 ms: after
-// this many in a row a listing or a transfer stops (about 104 s of waiting at most)
-// and the run ends with kCodeTransfertIncomplet.
-inline constexpr int kMaxReponsesVides = 5;
+// this many in a row a listing or a transfer stops and the run ends with
+// kCodeTransfertIncomplet. About 83 s of waiting; a transfer then sends its closing
+// "c", which waits too: under 105 s in all.
+inline constexpr int kMaxReponsesVides = 4;
 
 // Name and temperature of the instrument, then the format list.
 Issue identifierInstrument(Etat& e);

@@ -74,6 +74,19 @@ void nommerFichier(Etat& e, const Job& job)
                   job.nom);
 }
 
+// Where the end-of-data marker starts a line inside a reply: the last line of a job
+// that came split arrives with the marker behind it in one read. The reply's size
+// when it holds none.
+std::size_t debutDuMarqueur(const char* reponse, std::size_t taille)
+{
+    for (std::size_t i = 1; i < taille; ++i) {
+        if (reponse[i] == requete::kFinDeDonnees && reponse[i - 1] == '\n') {
+            return i;
+        }
+    }
+    return taille;
+}
+
 // Asks for the job's lines until the marker, storing each one. kContinuer when the
 // whole job is in the file.
 Issue recevoirJob(Etat& e, std::FILE* f)
@@ -93,12 +106,16 @@ Issue recevoirJob(Etat& e, std::FILE* f)
             // Every byte that came, not the text up to a first NUL: a NUL from line
             // noise must not silently cut the rest of a measurement line.
             vides = 0;
-            if (!ecrireLigne(f, e.readBuffer, e.bytesRead)) {
+            const std::size_t donnees = debutDuMarqueur(e.readBuffer, e.bytesRead);
+            if (!ecrireLigne(f, e.readBuffer, donnees)) {
                 std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
                              std::strerror(errno));
                 return kCodeErreur;
             }
-            lignes += compterLignes(e.readBuffer, e.bytesRead);
+            lignes += compterLignes(e.readBuffer, donnees);
+            if (donnees < e.bytesRead) {
+                return kContinuer;  // the marker came: the job is whole
+            }
         }
         envoyer(e, requete::kSuivante);
     }

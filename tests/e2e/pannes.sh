@@ -60,12 +60,12 @@ case $base in
     repertoire-muet)  # switched off after the first directory line
         sim=(--silence-des 10) reponses='1\n2\n2\n1\n1\n' attendu=5
         erreurs=('>> Le materiel ne repond plus : liste des JOBS interrompue.')
-        requetes=$(premieres 9; fois 5 '?') fenetre=(10 103.5 107) duree=125 ;;
+        requetes=$(premieres 9; fois 4 '?') fenetre=(10 82.5 86) duree=105 ;;
     transfert-muet)  # switched off after the second line of the job
         sim=(--silence-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
         erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
-        requetes=$(premieres 16; fois 6 '?'; echo c) fenetre=(18 124 128) duree=145 ;;
+        requetes=$(premieres 16; fois 5 '?'; echo c) fenetre=(18 103.5 107) duree=125 ;;
     raccroche)  # the line goes away at the third line of the job
         sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
         erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
@@ -76,8 +76,9 @@ case $base in
         sortie=('Le materiel ne donne pas son identite.')
         requetes=$(premieres 3) ;;
     transfert-coupe)  # every job line split by 400 ms: each read takes the end of one
-        # line and the start of the next; the last line is short and comes whole
-        sim=(--coupure 60 --ecart 400 --reponse-a '19=*410004+0000000000000017 \r\n')
+        # line and the start of the next, the last read the end of the last line and
+        # the marker behind it
+        sim=(--coupure 60 --ecart 400)
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
     reponse-longue)  # a line of 5000 bytes: three reads of at most 2047
         sim=(--reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
