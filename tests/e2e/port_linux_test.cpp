@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -193,7 +194,15 @@ TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
 TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
 {
     EXPECT_EQ(platform_->openPort("\\\\.\\COM1"), nullptr);
+    // The test's own descriptor still holds the tty after the port is closed: the
+    // exclusive mode must not outlive it, or a user other than root (who is not held
+    // back by flock alone) could never open the port again.
+    int exclusif = -1;
+    ASSERT_EQ(::ioctl(esclave_, TIOCGEXCL, &exclusif), 0);
+    EXPECT_EQ(exclusif, 1);
     port_.reset();
+    ASSERT_EQ(::ioctl(esclave_, TIOCGEXCL, &exclusif), 0);
+    EXPECT_EQ(exclusif, 0);
     EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);
 }
 
