@@ -53,9 +53,9 @@ namespace {
 namespace fs = std::filesystem;
 namespace sim = gsicom::sim;
 
-constexpr double kAttenteMs = 250;        // after each request
-constexpr double kIntervalleMs = 50;      // after the reply's last byte
-constexpr double kReveilMs = 20 * 125;    // the wake-up's progress line
+constexpr double kAttenteMs = 250;                 // after each request
+constexpr double kIntervalleMs = 50;               // after the reply's last byte
+constexpr double kReveilMs = 20 * 125;             // the wake-up's progress line
 constexpr double kLectureVideMs = 10 * 2047 + 50;  // a read that gets nothing
 
 std::uint64_t horloge(clockid_t quelle)
@@ -314,15 +314,15 @@ struct Course {
     std::size_t echanges = 0;
     std::uint64_t octetsEnvoyes = 0;
     std::uint64_t octetsRecus = 0;
-    double ligneMs = 0;     // the bytes at the line's rate, both ways
-    double plancherMs = 0;  // the protocol's floor
-    double demarrageMs = 0;        // gsicom's start to its first request
-    double reveilEnPlusMs = 0;     // the wake-up exchange beyond its floor
-    double echangeEnPlusMs = 0;    // the mean of every other exchange beyond its floor
+    double ligneMs = 0;          // the bytes at the line's rate, both ways
+    double plancherMs = 0;       // the protocol's floor
+    double demarrageMs = 0;      // gsicom's start to its first request
+    double reveilEnPlusMs = 0;   // the wake-up exchange beyond its floor
+    double echangeEnPlusMs = 0;  // the mean of every other exchange beyond its floor
     double echangeEnPlusMaxMs = 0;
-    double finMs = 0;              // the last exchange's floor to gsicom's exit
-    std::string fichier;           // "ok", or what is wrong with the exported file
-    std::string erreur;            // why the run could not be measured
+    double finMs = 0;     // the last exchange's floor to gsicom's exit
+    std::string fichier;  // "ok", or what is wrong with the exported file
+    std::string erreur;   // why the run could not be measured
 };
 
 std::string lireFichier(const fs::path& chemin)
@@ -429,9 +429,9 @@ Course courir(const Chemins& chemins, const std::string& racine, int lignes, uns
     fluxGsicom.entree = reponses;
     fluxGsicom.sortie = dossier + "/console.txt";
     fluxGsicom.erreurs = dossier + "/erreurs.txt";
-    attendre(lancer({"/bin/bash", chemins.com1, pty, chemins.moi, "--mesurer", resultat,
-                     chemins.gsicom},
-                    fluxGsicom, dossier + "/export"));
+    attendre(
+        lancer({"/bin/bash", chemins.com1, pty, chemins.moi, "--mesurer", resultat, chemins.gsicom},
+               fluxGsicom, dossier + "/export"));
     arreterSimulateur(simulateur);
 
     c.mesure = lireMesure(resultat);
@@ -452,9 +452,9 @@ Course courir(const Chemins& chemins, const std::string& racine, int lignes, uns
 
 void imprimerCourses(const std::vector<Course>& courses)
 {
-    std::printf("\n%6s %6s %5s %9s %9s %7s %9s %9s %10s %8s %8s %9s %9s %4s  %s\n", "lines",
-                "baud", "exch", "bytes out", "bytes in", "line s", "floor s", "wall s",
-                "wall/floor", "CPU ms", "CPU/wall", "peak KiB", "ru_maxrss", "code", "file");
+    std::printf("\n%6s %6s %5s %9s %9s %7s %9s %9s %10s %8s %8s %9s %9s %4s  %s\n", "lines", "baud",
+                "exch", "bytes out", "bytes in", "line s", "floor s", "wall s", "wall/floor",
+                "CPU ms", "CPU/wall", "peak KiB", "ru_maxrss", "code", "file");
     for (const Course& c : courses) {
         if (!c.erreur.empty()) {
             std::printf("%6d %6u  %s\n", c.lignes, c.baud, c.erreur.c_str());
@@ -466,14 +466,16 @@ void imprimerCourses(const std::vector<Course>& courses)
             "%6d %6u %5zu %9llu %9llu %7.2f %9.3f %9.3f %10.4f %8.1f %7.3f%% %9ld %9ld %4d  %s\n",
             c.lignes, c.baud, c.echanges, static_cast<unsigned long long>(c.octetsEnvoyes),
             static_cast<unsigned long long>(c.octetsRecus), c.ligneMs / 1000, c.plancherMs / 1000,
-            m.murMs / 1000, m.murMs / c.plancherMs, cpu, 100 * cpu / m.murMs, m.picKio,
-            m.maxrssKio, m.code, c.fichier.c_str());
+            m.murMs / 1000, m.murMs / c.plancherMs, cpu, 100 * cpu / m.murMs, m.picKio, m.maxrssKio,
+            m.code, c.fichier.c_str());
     }
-    std::printf("  floor: per exchange max(250 ms, line time of request + reply) + 50 ms, plus the\n"
-                "  2.5 s wake-up line. line s: the bytes both ways at 10 bits a byte; they cross the\n"
-                "  line during the 250 ms wait, so they add to the floor only where they outlast it.\n");
-    std::printf("  peak KiB: VmHWM at gsicom's exit. ru_maxrss (wait4) reads the kernel's approximate\n"
-                "  per-CPU counters and keeps the forking parent's high-water mark through exec.\n");
+    std::printf(
+        "  floor: per exchange max(250 ms, line time of request + reply) + 50 ms, plus the\n"
+        "  2.5 s wake-up line. line s: the bytes both ways at 10 bits a byte; they cross the\n"
+        "  line during the 250 ms wait, so they add to the floor only where they outlast it.\n");
+    std::printf(
+        "  peak KiB: VmHWM at gsicom's exit. ru_maxrss (wait4) reads the kernel's approximate\n"
+        "  per-CPU counters and keeps the forking parent's high-water mark through exec.\n");
     std::printf("\nWhere the time above the floor went (from the simulator's log, 1 ms steps):\n");
     std::printf("%6s %6s %10s %12s %16s %15s %8s %10s\n", "lines", "baud", "start ms",
                 "wake-up +ms", "exchange +ms avg", "exchange +ms max", "end ms", "total +ms");
@@ -483,9 +485,10 @@ void imprimerCourses(const std::vector<Course>& courses)
                     c.demarrageMs, c.reveilEnPlusMs, c.echangeEnPlusMs, c.echangeEnPlusMaxMs,
                     c.finMs, c.mesure.murMs - c.plancherMs);
     }
-    std::printf("  start: exec, loader, start screen, the scan of COM1 to COM30, opening the port;\n"
-                "  end: the last reply's floor to the exit. wall - floor = start + wake-up\n"
-                "  + (exchanges - 1) x avg + end, give or take the log's millisecond steps.\n");
+    std::printf(
+        "  start: exec, loader, start screen, the scan of COM1 to COM30, opening the port;\n"
+        "  end: the last reply's floor to the exit. wall - floor = start + wake-up\n"
+        "  + (exchanges - 1) x avg + end, give or take the log's millisecond steps.\n");
 }
 
 // Resident memory at the exit by what is mapped (the program, each library, heap,
@@ -519,9 +522,10 @@ void imprimerRepartition(const std::string& smaps)
     if (total == 0) return;
     std::sort(parts.begin(), parts.end(),
               [](const auto& a, const auto& b) { return a.second > b.second; });
-    std::printf("\nResident memory of gsicom at its exit, by mapping (last run, %ld KiB, of which\n"
-                "%ld KiB are pages shared with other processes, %ld KiB its own):\n",
-                total, partage, total - partage);
+    std::printf(
+        "\nResident memory of gsicom at its exit, by mapping (last run, %ld KiB, of which\n"
+        "%ld KiB are pages shared with other processes, %ld KiB its own):\n",
+        total, partage, total - partage);
     for (const auto& [quoi, kio] : parts) {
         if (kio > 0) std::printf("  %-28s %6ld KiB\n", quoi.c_str(), kio);
     }
@@ -552,8 +556,8 @@ void imprimerObjectifs(const std::vector<Course>& courses)
     }
     const auto etat = [](bool atteint) { return atteint ? "met" : "MISSED"; };
     std::printf("\nGoals:\n");
-    std::printf("  wall time within 2%% of the floor   worst wall/floor %.4f          %s\n", pireMur,
-                etat(pireMur <= 1.02));
+    std::printf("  wall time within 2%% of the floor   worst wall/floor %.4f          %s\n",
+                pireMur, etat(pireMur <= 1.02));
     std::printf("  CPU under 1%% of wall               worst %.3f%%                  %s\n", pireCpu,
                 etat(pireCpu < 1.0));
     std::printf("  peak memory under 4 MiB (4096 KiB) highest %ld KiB               %s\n", picMax,

@@ -37,10 +37,11 @@ void mesurer(int lignes)
     const double cpu = cpuMs() - debutCpu;
     const long apres = picMemoireKio();
     const std::string fichier = banc.dossier.fichiers().empty() ? "" : banc.dossier.fichiers()[0];
-    std::printf("%8d lines  code %d  virtual %9.1f s  cpu %8.1f ms  peak RSS %6ld KiB -> %6ld KiB "
-                "(+%ld KiB)  file %zu bytes\n",
-                lignes, code, static_cast<double>(banc.os->maintenant) / 1000.0, cpu, avant, apres,
-                apres - avant, gsicom::test::RepertoireTemporaire::lire(fichier).size());
+    std::printf(
+        "%8d lines  code %d  virtual %9.1f s  cpu %8.1f ms  peak RSS %6ld KiB -> %6ld KiB "
+        "(+%ld KiB)  file %zu bytes\n",
+        lignes, code, static_cast<double>(banc.os->maintenant) / 1000.0, cpu, avant, apres,
+        apres - avant, gsicom::test::RepertoireTemporaire::lire(fichier).size());
     std::fflush(stdout);
 }
 

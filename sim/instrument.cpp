@@ -149,9 +149,7 @@ std::string Instrument::repondre(const std::string& texte)
     switch (requete.type) {
         case TypeRequete::reveil:
         case TypeRequete::format0: return std::string("?") + kCrLf;
-        case TypeRequete::efface:
-            liste_ = nullptr;
-            return std::string("?") + kCrLf;
+        case TypeRequete::efface: liste_ = nullptr; return std::string("?") + kCrLf;
         case TypeRequete::nomGeoCom: return "%R1P,0,0:0,\"" + memoire_.nom + "\"" + kCrLf;
         case TypeRequete::autreGeoCom: return std::string("%R1P,0,0:5") + kCrLf;
         case TypeRequete::temperature: {
