@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 source tools/paquets.sh
 gsicom_installer_paquets
 
+echo "== format"
+git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run --Werror
+
 jobs=$(nproc)
 build() {  # preset, cache settings...
     echo "== build $1"
