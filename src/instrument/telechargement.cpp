@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -57,13 +58,10 @@ bool ecrireLigne(std::FILE* f, const char* texte, std::size_t taille)
     return std::fflush(f) == 0;
 }
 
-long compterLignes(const char* texte, std::size_t taille)
+void signalerErreurEcriture(Etat& e)
 {
-    long lignes = 0;
-    for (std::size_t i = 0; i < taille; ++i) {
-        lignes += texte[i] == '\n';
-    }
-    return lignes;
+    std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
+                 std::strerror(errno));
 }
 
 void nommerFichier(Etat& e, const Job& job)
@@ -108,11 +106,10 @@ Issue recevoirJob(Etat& e, std::FILE* f)
             vides = 0;
             const std::size_t donnees = debutDuMarqueur(e.readBuffer, e.bytesRead);
             if (!ecrireLigne(f, e.readBuffer, donnees)) {
-                std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
-                             std::strerror(errno));
+                signalerErreurEcriture(e);
                 return kCodeErreur;
             }
-            lignes += compterLignes(e.readBuffer, donnees);
+            lignes += std::count(e.readBuffer, e.readBuffer + donnees, '\n');
             if (donnees < e.bytesRead) {
                 return kContinuer;  // the marker came: the job is whole
             }
@@ -160,8 +157,7 @@ Issue telechargerJob(Etat& e)
     const Issue issue = recevoirJob(e, fichier.f);
     envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
     if (!fichier.fermer() && issue == kContinuer) {
-        std::fprintf(e.err, ">> Erreur d ecriture du fichier %s : %s\n", e.nom_fichier,
-                     std::strerror(errno));
+        signalerErreurEcriture(e);
         return kCodeErreur;
     }
     return issue;
