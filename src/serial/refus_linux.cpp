@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace gsicom {
 
@@ -52,12 +51,22 @@ bool tientLePeripherique(long pid, dev_t rdev)
     return false;
 }
 
+// Read with the system's calls: iostreams would bring their whole runtime into the
+// statically linked binary.
 std::string commandeDe(long pid)
 {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string commande;
-    std::getline(comm, commande);
-    return commande;
+    char commande[64] = {};
+    const int fd = ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    const ssize_t n = ::read(fd, commande, sizeof commande - 1);
+    ::close(fd);
+    std::string texte(commande, n > 0 ? std::size_t(n) : 0);
+    if (!texte.empty() && texte.back() == '\n') {
+        texte.pop_back();
+    }
+    return texte;
 }
 
 std::string debut(const char* com, const std::string& chemin)
