@@ -4,6 +4,7 @@
 # - Linux: the Debian package, gsicom and gsicom-sim in /usr/bin, their manual pages,
 #   the README, the copyright file and the changelog:
 #     (cd build/native && cpack -G DEB)   ->  gsicom_<version>_amd64.deb
+# Each cpack run also writes the package's checksum into SHA256SUMS beside it.
 set(CPACK_PACKAGE_NAME gsicom)
 set(CPACK_PACKAGE_VENDOR "The gsicom developers")
 set(CPACK_PACKAGE_CONTACT "The gsicom developers <gsicom@example.org>")
@@ -17,6 +18,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 configure_file(${CMAKE_CURRENT_LIST_DIR}/cpack-projet.cmake.in
   ${PROJECT_BINARY_DIR}/cpack-projet.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-projet.cmake)
+# The ZIP's files in sorted order; SHA256SUMS beside the packages.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/apres-cpack.cmake)
 
 if(WIN32)
   install(TARGETS gsicom RUNTIME DESTINATION .)
@@ -25,8 +28,6 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "gsicom-${PROJECT_VERSION}-win64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/zip-trie.cmake.in ${PROJECT_BINARY_DIR}/zip-trie.cmake @ONLY)
-  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/zip-trie.cmake)
   include(CPack)
   return()
 endif()
