@@ -5,10 +5,13 @@
 // program set on the line, logs every request it receives and every reply it sends,
 // and serves until SIGINT or SIGTERM (or, with --une-session, until a program has
 // opened the port, talked and closed it). --aide lists the options.
+//
+// It holds the pty's master alone, never the slave: a program that looks for other
+// holders of its port (as gsicom does) must not find the simulator on the port it
+// serves. Opens and closes of the slave are learnt through inotify.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -52,13 +55,13 @@ std::uint64_t nowNs()
     return std::uint64_t(t.tv_sec) * 1000000000u + std::uint64_t(t.tv_nsec);
 }
 
-// The pseudo-terminal, with a slave descriptor of our own: the line then stays up
-// while the program closes its side (between its port scan and the real open), and
-// the speed the program chose can be read here.
+// The pseudo-terminal, by its master only. The line stays up while the program
+// closes the slave (between its port scan and the real open) as long as the master
+// is open. Termios requests on a Linux pty master act on the slave's settings: the
+// raw mode is set, and the speed the program chose read, through the master.
 struct Pty {
     int master = -1;
-    int slave = -1;
-    std::string path;
+    std::string path;  // the slave
     Pty() = default;
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
@@ -66,8 +69,7 @@ struct Pty {
     void close()
     {
         if (master >= 0) ::close(master);
-        if (slave >= 0) ::close(slave);
-        master = slave = -1;
+        master = -1;
     }
 };
 
@@ -80,18 +82,17 @@ bool openPty(Pty& pty)
     const char* nom = ::ptsname(pty.master);
     if (nom == nullptr) return false;
     pty.path = nom;
-    pty.slave = ::open(nom, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios t{};
-    if (pty.slave < 0 || ::tcgetattr(pty.slave, &t) != 0) return false;
+    if (::tcgetattr(pty.master, &t) != 0) return false;
     ::cfmakeraw(&t);  // no echo of our replies back to us, no CR/LF translation
     ::cfsetspeed(&t, B19200);
-    return ::tcsetattr(pty.slave, TCSANOW, &t) == 0 &&
+    return ::tcsetattr(pty.master, TCSANOW, &t) == 0 &&
            ::fcntl(pty.master, F_SETFL, O_NONBLOCK) == 0;
 }
 
 // Time of one byte on the line (start bit, 8 data bits, stop bit) at the speed the
-// program set.
-std::uint64_t byteNs(int slave)
+// program set (read through the master).
+std::uint64_t byteNs(int master)
 {
     static constexpr struct {
         speed_t code;
@@ -100,7 +101,7 @@ std::uint64_t byteNs(int slave)
                      {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
     termios t{};
     std::uint64_t baud = 19200;
-    if (::tcgetattr(slave, &t) == 0) {
+    if (::tcgetattr(master, &t) == 0) {
         for (const auto& v : kVitesses) {
             if (::cfgetospeed(&t) == v.code) baud = v.baud;
         }
@@ -133,6 +134,7 @@ struct Serveur {
     std::deque<Envoi> file{};
     std::uint64_t ligneLibreNs = 0;  // the last byte sent has left the line
     bool attenteEcriture = false;    // the pty is full: wait until it drains
+    bool aVider = false;             // bytes went to the slave since its input was flushed
     std::size_t journalises = 0;     // requests already logged
     int ouvertures = 0;              // descriptors of the slave open elsewhere
     bool session = false;            // requests came since the port was last free
@@ -152,15 +154,23 @@ struct Serveur {
         std::fflush(journal);
     }
 
-    // Bytes the program wrote, if any; false when the pty cannot be read.
+    // Every byte the program wrote, if any; false when the pty cannot be read. What
+    // it wrote before closing the slave is still read; then the master gives EIO
+    // until the slave is opened again, which is no fault.
     bool lire(std::string& octets)
     {
         char lus[4096];
-        const ssize_t n = ::read(pty.master, lus, sizeof lus);
-        if (n > 0) octets.assign(lus, std::size_t(n));
-        if (n > 0 || errno == EAGAIN || errno == EINTR) return true;
-        noter('#', std::string("lecture du pty impossible : ") + std::strerror(errno));
-        return false;
+        for (;;) {
+            const ssize_t n = ::read(pty.master, lus, sizeof lus);
+            if (n > 0) {
+                octets.append(lus, std::size_t(n));
+            } else if (n == 0 || errno == EAGAIN || errno == EIO) {
+                return true;
+            } else if (errno != EINTR) {
+                noter('#', std::string("lecture du pty impossible : ") + std::strerror(errno));
+                return false;
+            }
+        }
     }
 
     Fin repondre(std::string_view octets)
@@ -203,13 +213,22 @@ struct Serveur {
     }
 
     // The last program holding the port has closed it. What was still coming is
-    // lost, as on a real port that nobody holds open, and the exclusive mode ends.
+    // lost, as on a real port that nobody holds open: the queue here, and the bytes
+    // sent that it did not read, which the slave would keep for the next open. On the
+    // master, TCOFLUSH drops those the slave's line discipline has not taken yet, and
+    // a TCSAFLUSH of the slave's own settings those it holds. Only after bytes went
+    // out: a TCSAFLUSH late after the port scan's close would undo the speed the
+    // program has just set. The exclusive mode stays (TIOCNXCL on a master acts on
+    // the master's own tty): gsicom ends the one it set when it closes the port.
     Fin portLibre()
     {
         file.clear();
         attenteEcriture = false;
-        ::tcflush(pty.slave, TCIFLUSH);
-        ::ioctl(pty.slave, TIOCNXCL);
+        termios t{};
+        if (aVider && ::tcflush(pty.master, TCOFLUSH) == 0 && ::tcgetattr(pty.master, &t) == 0) {
+            ::tcsetattr(pty.master, TCSAFLUSH, &t);
+        }
+        aVider = false;
         if (!session) return Fin::continuer;
         session = false;
         noter('#', "port ferme par le programme");
@@ -226,7 +245,7 @@ struct Serveur {
                 if (maintenant < debut) return;
                 e.commence = true;
                 e.debutNs = debut;
-                e.parOctetNs = options.cadence ? byteNs(pty.slave) : 0;
+                e.parOctetNs = options.cadence ? byteNs(pty.master) : 0;
             }
             std::size_t dus = e.octets.size();
             if (e.parOctetNs != 0) {
@@ -238,6 +257,7 @@ struct Serveur {
                 return;
             }
             e.envoyes += n > 0 ? std::size_t(n) : 0;
+            aVider = aVider || n > 0;
             if (n < 0) noter('#', std::string("ecriture perdue : ") + std::strerror(errno));
             if (n >= 0 && e.envoyes < e.octets.size()) return;
             if (n >= 0) noter('<', echapper(e.octets));
@@ -258,7 +278,9 @@ struct Serveur {
     {
         while (gArret == 0) {
             const std::uint64_t maintenant = nowNs();
-            pollfd fds[2] = {{pty.master, short(POLLIN | (attenteEcriture ? POLLOUT : 0)), 0},
+            // The master only while the slave is open: once closed, it reports POLLHUP.
+            pollfd fds[2] = {{ouvertures > 0 ? pty.master : -1,
+                              short(POLLIN | (attenteEcriture ? POLLOUT : 0)), 0},
                              {inotify, POLLIN, 0}};
             const auto reveil = prochainEnvoi(maintenant);
             const std::uint64_t ns = reveil ? *reveil - maintenant : 0;
@@ -269,9 +291,11 @@ struct Serveur {
             }
             if (fds[0].revents & POLLOUT) attenteEcriture = false;
             // The opens and closes that came before the bytes are taken first, so that
-            // the bytes are answered for the right session.
+            // the bytes are answered for the right session. A program may have opened,
+            // written and closed while the master was out of the poll: read it then too.
             std::string octets;
-            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !lire(octets)) {
+            if (((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) || (fds[1].revents & POLLIN)) &&
+                !lire(octets)) {
                 return Fin::erreur;
             }
             if (const Fin f = suivreOuvertures(); f != Fin::continuer) return f;

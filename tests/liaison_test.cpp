@@ -51,6 +51,7 @@ TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
                              "\nEntrez le numero du port\t -> "),
                   std::string::npos);
         EXPECT_EQ(texte.find("COM 3"), std::string::npos);
+        EXPECT_EQ(banc.erreurs, ">> COM3 : occupe\n");  // COM2 and COM4-30 do not exist
         EXPECT_NE(texte.find(kGuichet), std::string::npos) << reponse;
         EXPECT_EQ(banc.os->ouvertures.size(), 30u) << reponse;
         EXPECT_TRUE(banc.requetes().empty());
@@ -63,13 +64,16 @@ TEST(OuvertureDuPort, EachFailureHasItsMessageAndCodeOne)
     const struct {
         void (*preparer)(PlateformeSimulee&);
         const char* message;
+        const char* erreurs;
     } cas[] = {
         {[](PlateformeSimulee& os) { os.echecOuvertureChoisie = true; },
-         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur ouverture \\\\.\\COM1\n"},
+         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur ouverture \\\\.\\COM1\n",
+         ">> COM1 : le port n est plus la (cable debranche ?) : rebranchez-le, puis relancez "
+         "gsicom.\n"},
         {[](PlateformeSimulee& os) { os.echecGetCommState = true; },
-         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur GetCommState\n"},
+         "\nOn va jaser sur le port \t -> \\\\.\\COM1Erreur GetCommState\n", ""},
         {[](PlateformeSimulee& os) { os.echecSetCommState = true; },
-         "\t\t\t\tCHOIX : Erreur SetCommState\n"},
+         "\t\t\t\tCHOIX : Erreur SetCommState\n", ""},
     };
     for (const auto& c : cas) {
         Banc banc;
@@ -78,6 +82,7 @@ TEST(OuvertureDuPort, EachFailureHasItsMessageAndCodeOne)
         const std::string& texte = banc.sortie;
         ASSERT_GE(texte.size(), std::strlen(c.message));
         EXPECT_EQ(texte.substr(texte.size() - std::strlen(c.message)), c.message);
+        EXPECT_EQ(banc.erreurs, c.erreurs);
         EXPECT_TRUE(banc.requetes().empty());
         verifierFinCommune(banc);
     }

@@ -60,6 +60,7 @@ TEST(Telechargement, WritesEveryLineOfTheJobWithCrCrLf)
         EXPECT_EQ(banc.dossier.fichiers(), std::vector<std::string>{nom});
         EXPECT_EQ(RepertoireTemporaire::lire(nom), commeStocke(lignes)) << c.reponses;
         EXPECT_NE(banc.sortie.find(">> Exportation : " + nom + "\n"), std::string::npos);
+        EXPECT_EQ(banc.erreurs, "");
     }
 }
 
@@ -198,7 +199,14 @@ TEST(Telechargement, OnlyEmptyRepliesInARowStopTheTransferOrTheListing)
     const auto& lignes = banc.memoire.jobs[0].observations;
     std::vector<std::string> recues = {lignes[0], lignes[4]};
     recues.insert(recues.end(), lignes.begin() + 8, lignes.end());
-    EXPECT_EQ(RepertoireTemporaire::lire(banc.dossier.fichiers().at(0)), commeStocke(recues));
+    const std::string nom = banc.dossier.fichiers().at(0);
+    EXPECT_EQ(RepertoireTemporaire::lire(nom), commeStocke(recues));
+    // The job came to its end with six lines missing: the operator is told before
+    // the closing menu offers to erase it.
+    EXPECT_EQ(banc.erreurs,
+              ">> Attention : 6 reponse(s) vide(s) pendant le transfert, il peut "
+              "manquer des lignes dans " +
+                  nom + " : verifiez-le avant de supprimer le job.\n");
 }
 
 // The closing menu and the erase.

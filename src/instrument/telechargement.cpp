@@ -86,13 +86,14 @@ std::size_t debutDuMarqueur(const char* reponse, std::size_t taille)
 }
 
 // Asks for the job's lines until the marker, storing each one. kContinuer when the
-// whole job is in the file.
-Issue recevoirJob(Etat& e, std::FILE* f)
+// job came to its end; `videsEnTout` counts the empty replies on the way.
+Issue recevoirJob(Etat& e, std::FILE* f, int& videsEnTout)
 {
     int vides = 0;
     long lignes = 0;
     while (!finDeDonnees(e)) {
         if (e.bytesRead == 0) {
+            ++videsEnTout;
             if (++vides == kMaxReponsesVides) {
                 std::fprintf(e.err,
                              ">> Transfert interrompu : le materiel ne repond plus.\n"
@@ -154,11 +155,20 @@ Issue telechargerJob(Etat& e)
     envoyer(e, requete::kFormat0);
     envoyerAvecNumero(
         e, contenu == 2 ? requete::kRecevoirCoordonnees : requete::kRecevoirObservations, numero);
-    const Issue issue = recevoirJob(e, fichier.f);
+    int vides = 0;
+    const Issue issue = recevoirJob(e, fichier.f, vides);
     envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
     if (!fichier.fermer() && issue == kContinuer) {
         signalerErreurEcriture(e);
         return kCodeErreur;
+    }
+    // A lost request costs nothing, but a lost reply is a line the instrument
+    // counts as sent: the file may be short although the job came to its end.
+    if (issue == kContinuer && vides > 0) {
+        std::fprintf(e.err,
+                     ">> Attention : %d reponse(s) vide(s) pendant le transfert, il peut manquer "
+                     "des lignes dans %s : verifiez-le avant de supprimer le job.\n",
+                     vides, e.nom_fichier);
     }
     return issue;
 }

@@ -24,9 +24,13 @@ Issue choisirPort(Etat& e)
     int nombre = 0;
     for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
         // A port held by another program fails the exclusive open: not available.
-        if (e.os.openPort(cheminPort(numero).c_str()) != nullptr) {
+        // One that exists says why on standard error, one line a port.
+        std::string pourquoi;
+        if (e.os.openPort(cheminPort(numero).c_str(), pourquoi) != nullptr) {
             portsDispo[numero] = true;
             ++nombre;
+        } else if (!pourquoi.empty()) {
+            std::fprintf(e.err, ">> %s\n", pourquoi.c_str());
         }
     }
     std::fprintf(e.out, "\nIl y a eu %i port(s) disponibles...\n", nombre);
@@ -70,9 +74,17 @@ Issue ouvrirPort(Etat& e)
     const std::string chemin = cheminPort(e.portChoisi);
     std::fprintf(e.out, "\nOn va jaser sur le port \t -> %s", chemin.c_str());
     std::fflush(e.out);
-    e.hSerial = e.os.openPort(chemin.c_str());
+    std::string pourquoi;
+    e.hSerial = e.os.openPort(chemin.c_str(), pourquoi);
     if (e.hSerial == nullptr) {
         std::fprintf(e.out, "Erreur ouverture %s\n", chemin.c_str());
+        std::fflush(e.out);
+        if (pourquoi.empty()) {  // it opened for the scan
+            pourquoi = "COM" + std::to_string(e.portChoisi) +
+                       " : le port n est plus la (cable debranche ?) : rebranchez-le, puis "
+                       "relancez gsicom.";
+        }
+        std::fprintf(e.err, ">> %s\n", pourquoi.c_str());
         return kCodeErreur;
     }
     LineSettings reglages{};

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <string>
 
 namespace gsicom {
 
@@ -49,7 +50,15 @@ class Platform {
 public:
     virtual ~Platform() = default;
     // Opens "\\.\COMn" for exclusive reading and writing; nullptr when it cannot.
-    virtual std::unique_ptr<SerialPort> openPort(const char* devicePath) = 0;
+    // A port that exists but cannot be used (held by another program, refused to
+    // this account...) says why in `pourquoi`, one line for the operator without
+    // its newline; a port that does not exist leaves it empty.
+    virtual std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) = 0;
+    std::unique_ptr<SerialPort> openPort(const char* devicePath)
+    {
+        std::string pourquoi;
+        return openPort(devicePath, pourquoi);
+    }
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Waits for a key press before the program ends (the console may close after).

@@ -1,20 +1,24 @@
 // The platform on Linux: termios serial ports with Windows' read time-out rule,
-// nanosleep, localtime_r and a one-key pause.
+// opened only where no other program holds them, nanosleep, localtime_r and a
+// one-key pause.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
 #include "serial/chemin_com.hpp"
 #include "serial/delai.hpp"
 #include "serial/plateforme.hpp"
+#include "serial/refus_linux.hpp"
 
 namespace gsicom {
 
@@ -45,12 +49,22 @@ public:
     ~LinuxSerialPort() override
     {
         // The exclusive mode outlives this descriptor while anyone else holds the tty:
-        // clear it, or the next open by a user other than root would fail.
-        ::ioctl(fd_, TIOCNXCL);
+        // clear it, or the next open by a user other than root would fail. Only ours:
+        // another program's flag is its own.
+        if (exclusif_) {
+            ::ioctl(fd_, TIOCNXCL);
+        }
         ::close(fd_);
     }
     LinuxSerialPort(const LinuxSerialPort&) = delete;
     LinuxSerialPort& operator=(const LinuxSerialPort&) = delete;
+
+    // Keeps out any further open by a program that does not ask (root excepted).
+    bool poserExclusif()
+    {
+        exclusif_ = ::ioctl(fd_, TIOCEXCL) == 0;
+        return exclusif_;
+    }
 
     bool getCommState(LineSettings& settings) override
     {
@@ -171,29 +185,82 @@ public:
 
 private:
     int fd_;
+    bool exclusif_ = false;  // TIOCEXCL set by this descriptor
     termios lu_{};
     CommTimeouts timeouts_{};
 };
 
+// Why open() failed, for the operator; empty where there is no port: no node, or
+// a node with no device behind it (the motherboard's ttyS1-3 without a UART give EIO).
+std::string refusOuverture(const char* com, const std::string& chemin, int erreur)
+{
+    switch (erreur) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case EIO: return {};
+        case EACCES:
+        case EPERM: return messageAccesRefuse(com, chemin);
+        case EBUSY: {  // another program's exclusive flag
+            struct stat s {};
+            return messageOccupe(
+                com, chemin,
+                ::stat(chemin.c_str(), &s) == 0 ? chercherDetenteur(s.st_rdev) : Detenteur{});
+        }
+        default: return messageErreurSysteme(com, chemin, erreur);
+    }
+}
+
+// Whether the device is held: flock taken, exclusive flag already set (root is not
+// kept out by it), or open in another process (one that asks for neither).
+bool estOccupe(int fd, const struct stat& s, Detenteur& detenteur)
+{
+    int exclusif = 0;
+    const bool signale = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+                         (::ioctl(fd, TIOCGEXCL, &exclusif) == 0 && exclusif != 0);
+    detenteur = chercherDetenteur(s.st_rdev);
+    return signale || detenteur.pid != 0;
+}
+
 class LinuxPlatform final : public Platform {
 public:
-    std::unique_ptr<SerialPort> openPort(const char* devicePath) override
+    // A file size limit must fail the write (the message, the closing request, the
+    // file as written), not kill the run; nor may a closed standard output kill it
+    // before the port is released.
+    LinuxPlatform()
     {
+        std::signal(SIGXFSZ, SIG_IGN);
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+
+    std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
+    {
+        pourquoi.clear();
         const std::string chemin = cheminLinux(devicePath);
         if (chemin.empty()) {
             return nullptr;
         }
+        const char* com = devicePath + 4;  // "COMn"
         const int fd = ::open(chemin.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
+            pourquoi = refusOuverture(com, chemin, errno);
             return nullptr;
         }
-        // flock keeps out every other program that asks, root included; TIOCEXCL
-        // keeps out any further open by a program that does not ask.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-            ::close(fd);
+        auto port = std::make_unique<LinuxSerialPort>(fd);  // closes fd on every way out
+        struct stat s {};
+        Detenteur detenteur;
+        if (::fstat(fd, &s) != 0 || !S_ISCHR(s.st_mode)) {
+            return nullptr;  // not a device: no serial port there
+        }
+        if (estOccupe(fd, s, detenteur)) {
+            pourquoi = messageOccupe(com, chemin, detenteur);
             return nullptr;
         }
-        return std::make_unique<LinuxSerialPort>(fd);
+        if (!port->poserExclusif()) {
+            pourquoi = messageErreurSysteme(com, chemin, errno);
+            return nullptr;
+        }
+        return port;
     }
 
     void sleep(std::uint32_t milliseconds) override

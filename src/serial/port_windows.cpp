@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "serial/plateforme.hpp"
 
@@ -74,14 +75,42 @@ private:
     DCB dcb_{};
 };
 
+// Why CreateFileA failed, for the operator; empty where there is no such port.
+std::string refusOuverture(const char* com, DWORD erreur)
+{
+    switch (erreur) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return {};
+        case ERROR_ACCESS_DENIED:  // share mode 0: another program has the port
+            return std::string(com) +
+                   " : occupe par un autre programme : fermez-le, puis "
+                   "relancez gsicom.";
+        default: break;
+    }
+    char* texte = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, erreur, 0, reinterpret_cast<LPSTR>(&texte), 0, nullptr);
+    std::string message = std::string(com) + " : ";
+    message += texte != nullptr ? texte : "erreur " + std::to_string(erreur);
+    LocalFree(texte);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();  // the system's text ends with a full stop and CR LF
+    }
+    return message + ".";
+}
+
 class WindowsPlatform final : public Platform {
 public:
-    std::unique_ptr<SerialPort> openPort(const char* devicePath) override
+    std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
     {
+        pourquoi.clear();
         // Share mode 0: a port another program holds does not open.
         HANDLE handle = CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
+            pourquoi = refusOuverture(devicePath + 4, GetLastError());  // "COMn"
             return nullptr;
         }
         return std::make_unique<WindowsSerialPort>(handle);

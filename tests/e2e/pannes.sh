@@ -48,8 +48,10 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #             hang-up); duree: it ends within this many seconds of its start
 #   commande  how gsicom is run (default: the native binary as is); disque: the size
 #             of the disk it writes on (com1.sh --disque)
+#   occupant  another program (sleep, @PID@ in erreurs) holds the pty during the run;
+#   droits    the pty belongs to this group, mode 660
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() fichier= requetes= fenetre=()
-duree=30 commande=() disque=
+duree=30 commande=() disque= occupant= droits=
 base=${cas#wine-}
 case $base in
     # --- The line goes wrong
@@ -71,6 +73,10 @@ case $base in
         erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
+    reponse-perdue)  # the reply to the third line of the job is lost: the job still ends
+        sim=(--sans-reponse 18) reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST'
+        erreurs=('>> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer des lignes dans @FICHIER@ : verifiez-le avant de supprimer le job.')
+        requetes=$job2 duree=40 ;;
     identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
         sim=(--coupure 20 --ecart 500) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
@@ -103,13 +109,24 @@ case $base in
         attendu=1 fichier='debut PONT-EST' disque=4k
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : No space left on device')
         requetes=$(premieres 18; echo c) ;;
-    fichier-trop-grand)  # a file size limit of 4 KiB, SIGXFSZ ignored: the write fails
+    fichier-trop-grand)  # a file size limit of 4 KiB: the write fails, SIGXFSZ kills nothing
         # (the console goes through a pipe, which the limit does not cut)
         sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
         attendu=1 fichier='debut PONT-EST'
-        commande=(bash -c 'set -o pipefail; trap "" XFSZ; { ulimit -f 4; exec "$0"; } | cat' "$GSICOM")
+        commande=(bash -c 'set -o pipefail; { ulimit -f 4; exec "$0"; } | cat' "$GSICOM")
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : File too large')
         requetes=$(premieres 18; echo c) ;;
+
+    # --- The port cannot be used: nothing is listed, standard error says why
+    tenu-par-sleep)  # another program has the port open, and asks for neither lock
+        occupant=1 reponses='1\n'
+        sortie=('Il y a eu 0 port(s) disponibles...')
+        erreurs=('>> COM1 (/dev/ttyS0) : occupe par un autre programme (sleep, pid @PID@) : fermez-le, puis relancez gsicom.') ;;
+    sans-droit)  # an account outside the port's group
+        droits=dialout reponses='1\n'
+        commande=(setpriv --reuid=nobody --regid=nogroup --clear-groups "$GSICOM")
+        sortie=('Il y a eu 0 port(s) disponibles...')
+        erreurs=('>> COM1 (/dev/ttyS0) : acces refuse : le port est au groupe dialout ; ajoutez-y le compte nobody (sudo usermod -a -G dialout nobody), puis reconnectez-vous.') ;;
 
     # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input
     # and stand before every later prompt, which keeps its preset too; end of input
@@ -217,12 +234,23 @@ verifier_fenetre() {
 
 entree >"$travail/entree"
 demarrer_sim "${sim[@]}"
+[[ -n $droits ]] && chgrp "$droits" "$pty" && chmod 660 "$pty"
+occupant_pid=
+if [[ -n $occupant ]]; then
+    sleep 60 <>"$pty" &
+    occupant_pid=$!
+    for _ in {1..50}; do  # until it is sleep and holds the pty
+        [[ $(cat "/proc/$occupant_pid/comm") == sleep ]] && break
+        sleep 0.05
+    done
+fi
 if [[ $cas == wine-* ]]; then
     lancer_wine "$((duree + 15))"
 else
     lancer "$((duree + 15))" "${commande[@]}"
 fi
 printf 'exit code %d after %d.%03d s\n' "$code" $((duree_ms / 1000)) $((duree_ms % 1000))
+[[ -n $occupant_pid ]] && kill "$occupant_pid"
 if [[ -z $requetes ]]; then arreter_sim; else attendre_sim; fi
 
 ((code == attendu)) || echec "exit code $code, expected $attendu"
@@ -236,6 +264,7 @@ if [[ -n $fichier ]]; then verifier_fichier; else sans_fichier_export; fi
 if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
+    erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
     printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
 fi
 if [[ $cas == wine-* ]]; then  # Wine may add lines of its own: the program's must be there

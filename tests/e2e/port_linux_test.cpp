@@ -2,6 +2,8 @@
 // steady clock, the exclusive open, and a line that goes away. The process moves into
 // a mount namespace of its own whose /dev holds ttyS0 (each test's pty), ptmx and
 // pts: "\\.\COM1" reaches the pty through the platform exactly as the program opens it.
+// The test holds the pty's master alone, as the simulator does: a descriptor of its own
+// on the slave would be another holder of the port.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -76,8 +78,7 @@ protected:
         ASSERT_EQ(::unlockpt(master_), 0);
         const char* esclave = ::ptsname(master_);
         ASSERT_NE(esclave, nullptr);
-        esclave_ = ::open(esclave, O_RDWR | O_NOCTTY);  // the line stays up between opens
-        ASSERT_GE(esclave_, 0);
+        esclave_ = esclave;
         ::umount2("/dev/ttyS0", MNT_DETACH);  // the previous test's pty
         ASSERT_EQ(::mount(esclave, "/dev/ttyS0", nullptr, MS_BIND, nullptr), 0);
 
@@ -95,14 +96,31 @@ protected:
         if (ecrivain_.joinable()) ecrivain_.join();
         port_.reset();
         fermerMaster();
-        if (esclave_ >= 0) ::close(esclave_);
-        esclave_ = -1;
     }
 
     void fermerMaster()
     {
         if (master_ >= 0) ::close(master_);
         master_ = -1;
+    }
+
+    // A descriptor on the slave, as another program holding the port has one (as root,
+    // the exclusive mode does not stop it); -1 on failure. The test closes it.
+    int ouvrirEsclave() const
+    {
+        return ::open(esclave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    }
+
+    // The slave's exclusive mode, read on a descriptor opened for it and closed at once.
+    int exclusif() const
+    {
+        int mode = -1;
+        const int fd = ouvrirEsclave();
+        if (fd >= 0) {
+            ::ioctl(fd, TIOCGEXCL, &mode);
+            ::close(fd);
+        }
+        return mode;
     }
 
     // The instrument's side: each text written at its time after now; then the line
@@ -140,7 +158,7 @@ protected:
     std::unique_ptr<Platform> platform_ = makeSystemPlatform();
     std::unique_ptr<SerialPort> port_;
     int master_ = -1;
-    int esclave_ = -1;
+    std::string esclave_;  // the pty's slave device
     std::thread ecrivain_;
 };
 
@@ -194,15 +212,12 @@ TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
 TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
 {
     EXPECT_EQ(platform_->openPort("\\\\.\\COM1"), nullptr);
-    // The test's own descriptor still holds the tty after the port is closed: the
-    // exclusive mode must not outlive it, or a user other than root (who is not held
-    // back by flock alone) could never open the port again.
-    int exclusif = -1;
-    ASSERT_EQ(::ioctl(esclave_, TIOCGEXCL, &exclusif), 0);
-    EXPECT_EQ(exclusif, 1);
+    EXPECT_EQ(exclusif(), 1);
+    // The master keeps the tty, and with it the exclusive mode, after the port's
+    // last close: the mode must not outlive the port, or a user other than root (who
+    // is not held back by flock alone) could never open it again.
     port_.reset();
-    ASSERT_EQ(::ioctl(esclave_, TIOCGEXCL, &exclusif), 0);
-    EXPECT_EQ(exclusif, 0);
+    EXPECT_EQ(exclusif(), 0);
     EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);
 }
 

@@ -91,8 +91,10 @@ private:
     std::deque<Arrivee> arrivees_;
 };
 
-std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath)
+std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath,
+                                                        std::string& pourquoi)
 {
+    pourquoi.clear();
     ouvertures.emplace_back(devicePath);
     constexpr std::size_t kOuverturesDuScan = 30;
     if (echecOuvertureChoisie && ouvertures.size() > kOuverturesDuScan) {
@@ -101,6 +103,7 @@ std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath)
     for (const int numero : portsPresents) {
         if (std::string("\\\\.\\COM") + std::to_string(numero) == devicePath) {
             if (portsOccupes.count(numero) != 0) {
+                pourquoi = std::string(devicePath + 4) + " : occupe";
                 return nullptr;
             }
             return std::make_unique<PortSimule>(*this, numero == portInstrument);

@@ -42,7 +42,7 @@ public:
     int portsOuverts = 0;  // open now
     int pauses = 0;
 
-    std::unique_ptr<SerialPort> openPort(const char* devicePath) override;
+    std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     void pause() override { ++pauses; }

@@ -1,0 +1,153 @@
+#include "serial/refus_linux.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace gsicom {
+
+namespace {
+
+// A directory stream, owned.
+struct Dossier {
+    DIR* d;
+    explicit Dossier(const char* chemin) : d(::opendir(chemin)) {}
+    ~Dossier()
+    {
+        if (d != nullptr) ::closedir(d);
+    }
+    Dossier(const Dossier&) = delete;
+    Dossier& operator=(const Dossier&) = delete;
+};
+
+// Whether one of the process's descriptors leads to the device. Only links under
+// /dev are looked at: a stat of a file on a network disk that no longer answers
+// would hang the scan. Another account's process cannot be read unless we are root.
+bool tientLePeripherique(long pid, dev_t rdev)
+{
+    const Dossier fds(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (fds.d == nullptr) {
+        return false;
+    }
+    while (const dirent* entree = ::readdir(fds.d)) {
+        char lien[6];
+        const ssize_t n = ::readlinkat(::dirfd(fds.d), entree->d_name, lien, sizeof lien);
+        if (n < 5 || std::memcmp(lien, "/dev/", 5) != 0) {
+            continue;
+        }
+        struct stat s {};
+        if (::fstatat(::dirfd(fds.d), entree->d_name, &s, 0) == 0 && S_ISCHR(s.st_mode) &&
+            s.st_rdev == rdev) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string commandeDe(long pid)
+{
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string commande;
+    std::getline(comm, commande);
+    return commande;
+}
+
+std::string debut(const char* com, const std::string& chemin)
+{
+    return std::string(com) + " (" + chemin + ") : ";
+}
+
+std::string nomDeCompte()
+{
+    const passwd* compte = ::getpwuid(::getuid());
+    return compte != nullptr ? compte->pw_name : "uid " + std::to_string(::getuid());
+}
+
+bool membreDe(const group& groupe, const std::string& compte)
+{
+    const passwd* p = ::getpwnam(compte.c_str());
+    if (p != nullptr && p->pw_gid == groupe.gr_gid) {
+        return true;
+    }
+    for (char** membre = groupe.gr_mem; membre != nullptr && *membre != nullptr; ++membre) {
+        if (compte == *membre) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+Detenteur chercherDetenteur(dev_t rdev)
+{
+    Detenteur d;
+    const Dossier proc("/proc");
+    if (proc.d == nullptr) {
+        return d;
+    }
+    const pid_t moi = ::getpid();
+    while (const dirent* entree = ::readdir(proc.d)) {
+        char* fin = nullptr;
+        const long pid = std::strtol(entree->d_name, &fin, 10);
+        if (*fin != '\0' || pid <= 0 || pid == moi || !tientLePeripherique(pid, rdev)) {
+            continue;
+        }
+        d.pid = static_cast<pid_t>(pid);
+        d.commande = commandeDe(pid);
+        break;
+    }
+    return d;
+}
+
+std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d)
+{
+    std::string qui;
+    if (d.pid != 0) {
+        qui = " (" + (d.commande.empty() ? std::string("?") : d.commande) + ", pid " +
+              std::to_string(d.pid) + ")";
+    }
+    return debut(com, chemin) + "occupe par un autre programme" + qui +
+           " : fermez-le, puis relancez gsicom.";
+}
+
+// The remedy depends on the device's group: joining it helps only where the group
+// may read and write, and a new group reaches a session only at the next login.
+std::string messageAccesRefuse(const char* com, const std::string& chemin)
+{
+    std::string message = debut(com, chemin) + "acces refuse";
+    struct stat s {};
+    if (::stat(chemin.c_str(), &s) != 0) {
+        return message + ".";
+    }
+    const group* groupe = ::getgrgid(s.st_gid);
+    const std::string nomGroupe = groupe != nullptr ? groupe->gr_name : std::to_string(s.st_gid);
+    const std::string compte = nomDeCompte();
+    if ((s.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || s.st_gid == 0) {
+        char droits[8];
+        std::snprintf(droits, sizeof droits, "%04o", unsigned(s.st_mode & 07777));
+        return message + " (groupe " + nomGroupe + ", droits " + droits +
+               ") : demandez a l administrateur l acces a ce port.";
+    }
+    if (groupe != nullptr && membreDe(*groupe, compte)) {
+        return message + " : le compte " + compte + " est deja dans le groupe " + nomGroupe +
+               ", mais cette session ne le sait pas encore : reconnectez-vous.";
+    }
+    return message + " : le port est au groupe " + nomGroupe + " ; ajoutez-y le compte " + compte +
+           " (sudo usermod -a -G " + nomGroupe + " " + compte + "), puis reconnectez-vous.";
+}
+
+std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur)
+{
+    return debut(com, chemin) + std::strerror(erreur);
+}
+
+}  // namespace gsicom

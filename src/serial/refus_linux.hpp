@@ -1,0 +1,26 @@
+// Why a Linux serial device that exists cannot be used, in the operator's words:
+// another process holds it (found as fuser finds it), or this account may not open
+// it. Used by the Linux port (port_linux.cpp) only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace gsicom {
+
+// A process other than this one that has the character device `rdev` open. pid 0
+// when none is found, and when /proc cannot be read: the port is then kept only by
+// flock and the exclusive flag.
+struct Detenteur {
+    pid_t pid = 0;
+    std::string commande;  // its command name, /proc/<pid>/comm
+};
+Detenteur chercherDetenteur(dev_t rdev);
+
+// One line each, without its newline: "COMn (/dev/...) : why : what to do".
+std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d);
+std::string messageAccesRefuse(const char* com, const std::string& chemin);
+std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur);
+
+}  // namespace gsicom
