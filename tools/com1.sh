@@ -79,8 +79,9 @@ fi
 espace=(--mount --propagation private)
 if [[ $(id -u) -ne 0 ]]; then
     if ! unshare --user --map-root-user --mount true 2>/dev/null; then
-        echo "com1.sh: this kernel refuses user namespaces to a normal user" \
-            "(kernel.unprivileged_userns_clone or user.max_user_namespaces): run it as root" >&2
+        echo "com1.sh: user namespaces are refused to a normal user here" \
+            "(kernel.unprivileged_userns_clone=0, user.max_user_namespaces=0, or a chroot):" \
+            "run it as root" >&2
         exit 2
     fi
     espace=(--user --map-root-user "${espace[@]}")
