@@ -7,13 +7,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -219,6 +222,59 @@ TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
     port_.reset();
     EXPECT_EQ(exclusif(), 0);
     EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);
+}
+
+// Another program holds the port, however it holds it: gsicom, root here, neither
+// lists nor opens it, says who holds it, and leaves the holder's exclusive mode set.
+TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
+{
+    enum class Prise { rien, exclusif, flock };
+    const struct {
+        const char* cas;
+        Prise prise;
+    } cas[] = {
+        {"it takes no lock, as cat or a terminal program", Prise::rien},
+        {"it set the exclusive mode, which root is not held back by", Prise::exclusif},
+        {"it holds the flock", Prise::flock},
+    };
+    port_.reset();
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        int pret[2];
+        ASSERT_EQ(::pipe(pret), 0);
+        const pid_t detenteur = ::fork();
+        ASSERT_GE(detenteur, 0);
+        if (detenteur == 0) {  // the other program: takes the port, then waits to be killed
+            const int fd = ouvrirEsclave();
+            if (fd < 0 || (c.prise == Prise::exclusif && ::ioctl(fd, TIOCEXCL) != 0) ||
+                (c.prise == Prise::flock && ::flock(fd, LOCK_EX) != 0)) {
+                ::_exit(1);
+            }
+            (void)!::write(pret[1], "x", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        ::close(pret[1]);
+        char octet = 0;
+        ASSERT_EQ(::read(pret[0], &octet, 1), 1);
+        ::close(pret[0]);
+
+        std::string pourquoi;
+        EXPECT_EQ(platform_->openPort("\\\\.\\COM1", pourquoi), nullptr);
+        EXPECT_EQ(pourquoi,
+                  "COM1 (/dev/ttyS0) : occupe par un autre programme (port_linux_test, "
+                  "pid " +
+                      std::to_string(detenteur) + ") : fermez-le, puis relancez gsicom.");
+        EXPECT_EQ(exclusif(), c.prise == Prise::exclusif ? 1 : 0);
+        ::kill(detenteur, SIGKILL);
+        ::waitpid(detenteur, nullptr, 0);
+        if (c.prise == Prise::exclusif) {  // the pty keeps it after its holder: ours to clear
+            const int fd = ouvrirEsclave();
+            ::ioctl(fd, TIOCNXCL);
+            ::close(fd);
+        }
+        EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);  // free again
+    }
 }
 
 TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
