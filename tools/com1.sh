@@ -8,7 +8,9 @@
 # With --disque, COMMAND runs in a tmpfs of SIZE bytes (e.g. 4k) mounted over the
 # current directory, a disk that fills up; the files it leaves there are copied into
 # the directory itself when it ends.
-# Needs root (a mount namespace). Nothing is changed outside the namespace but an
+# As root it makes a mount namespace; as a normal user, an unprivileged user and mount
+# namespace (unshare --user --map-root-user --mount) where the kernel allows them, and
+# otherwise it says so and needs root. Nothing is changed outside the namespace but an
 # empty directory under /tmp, removed at the end.
 set -euo pipefail
 
@@ -18,7 +20,12 @@ if [[ ${1-} == --dedans ]]; then
     shift 4
     mount -t tmpfs -o mode=755,size=1m gsicom-dev "$dev"
     # ptmx is a node of its own: a bound one would make its ptys beside the old /dev.
-    mknod -m 666 "$dev/ptmx" c 5 2
+    # A user namespace may make no device node: there it is the machine's, bound (the
+    # programs run here open no pty; a bound ptmx still works for any that would).
+    if ! mknod -m 666 "$dev/ptmx" c 5 2 2>/dev/null; then
+        touch "$dev/ptmx"
+        mount --bind /dev/ptmx "$dev/ptmx"
+    fi
     for nom in null zero random urandom tty; do
         if [[ -e /dev/$nom ]]; then
             touch "$dev/$nom"
@@ -37,7 +44,8 @@ if [[ ${1-} == --dedans ]]; then
     ln -s /proc/self/fd/0 "$dev/stdin"
     ln -s /proc/self/fd/1 "$dev/stdout"
     ln -s /proc/self/fd/2 "$dev/stderr"
-    mount --move "$dev" /dev
+    # -n: in a user namespace, mount would fail after the move, writing its own notes.
+    mount -n --move "$dev" /dev
     [[ -z $disque ]] && exec "$@"
     exec 3<.  # the directory itself, still reached through this below the tmpfs
     mount -t tmpfs -o "size=$disque,mode=755" gsicom-disque "$PWD"
@@ -68,13 +76,19 @@ if [[ ! -c $pty ]]; then
     echo "com1.sh: $pty is not a terminal device" >&2
     exit 2
 fi
+espace=(--mount --propagation private)
 if [[ $(id -u) -ne 0 ]]; then
-    echo "com1.sh: needs root (unshare -m)" >&2
-    exit 2
+    if ! unshare --user --map-root-user --mount true 2>/dev/null; then
+        echo "com1.sh: user namespaces are refused to a normal user here" \
+            "(kernel.unprivileged_userns_clone=0, user.max_user_namespaces=0, or a chroot):" \
+            "run it as root" >&2
+        exit 2
+    fi
+    espace=(--user --map-root-user "${espace[@]}")
 fi
 dev=$(mktemp -d /tmp/gsicom-dev.XXXXXX)
 trap 'rmdir "$dev" 2>/dev/null || true' EXIT
 code=0
-unshare --mount --propagation private -- "$(readlink -f -- "$0")" --dedans "$pty" "$dev" "$disque" "$@" ||
+unshare "${espace[@]}" -- "$(readlink -f -- "$0")" --dedans "$pty" "$dev" "$disque" "$@" ||
     code=$?
 exit "$code"

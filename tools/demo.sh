@@ -5,18 +5,22 @@
 #   printf '1\n2\n2\n1\n1\n' | bash tools/demo.sh
 # The exported file lands in build/demo/ (GSICOM_DEMO_DIR to change it). At the end
 # the requests the simulator received are shown and the simulator is stopped. The
-# exit code is gsicom's. Needs root, for the private /dev of tools/com1.sh.
+# exit code is gsicom's. It runs as a normal user: tools/com1.sh makes its private /dev
+# in an unprivileged user namespace (root is needed only where the kernel refuses those,
+# and to install the few packages of the native build when they are missing).
 set -euo pipefail
 racine=$(cd "$(dirname "$0")/.." && pwd)
 cd "$racine"
 
 source tools/paquets.sh
-gsicom_paquets=(cmake ninja-build g++ libgtest-dev mingw-w64 wine64 util-linux)
+gsicom_paquets=("${gsicom_paquets_demo[@]}")
 gsicom_installer_paquets </dev/null
 
-echo "== build (native)"
-cmake --preset native </dev/null >/dev/null
-cmake --build build/native -j2 --target gsicom gsicom-sim </dev/null
+# The native gsicom and gsicom-sim alone (no tests: no googletest to install).
+echo "== build (native, build/demo-bin)"
+cmake --preset demo </dev/null >/dev/null
+cmake --build build/demo-bin -j2 --target gsicom gsicom-sim </dev/null
+bin=$racine/build/demo-bin
 
 demo=${GSICOM_DEMO_DIR:-$racine/build/demo}
 mkdir -p "$demo"
@@ -32,7 +36,7 @@ arreter_sim() {
 }
 trap arreter_sim EXIT
 
-coproc SIM { exec build/native/sim/gsicom-sim --journal "$journal"; }
+coproc SIM { exec "$bin/sim/gsicom-sim" --journal "$journal"; }
 sim_pid=$SIM_PID
 ligne=
 read -r -t 5 ligne <&"${SIM[0]}" || true
@@ -45,7 +49,7 @@ echo "== gsicom-sim on $pty, log in $journal"
 echo "== gsicom, with $pty as COM1, in $demo"
 
 code=0
-(cd "$demo" && "$racine/tools/com1.sh" "$pty" "$racine/build/native/gsicom") || code=$?
+(cd "$demo" && "$racine/tools/com1.sh" "$pty" "$bin/gsicom") || code=$?
 
 echo
 echo "== gsicom ended with code $code; requests received by the simulator:"

@@ -2,7 +2,9 @@
 # Every test of gsicom on a fresh machine: installs what it needs, builds the native,
 # sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
 # suite on the native and sanitizer builds (the Windows exe under Wine included),
-# and gives each fuzz target a short run.
+# and gives each fuzz target a short run. The release files are checked too: the exe's
+# resources, the Debian package (lintian, then a whole run of the programs it holds),
+# and a second build in another folder that must give the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/paquets.sh
@@ -27,7 +29,60 @@ rm -rf build/windows/zip && mkdir build/windows/zip
 echo "$zip: $(cd build/windows/zip && ls | tr '\n' ' ')"
 # The Wine runs and the import check take the ZIP's exe.
 exe=$PWD/build/windows/zip/gsicom.exe
+
+echo "== the exe's version resource and manifest"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+entete=$(x86_64-w64-mingw32-objdump -p "$exe")
+textes=$(strings -el "$exe")
+manifeste=$(strings "$exe")
+grep -q 'Time/Date.*1970$' <<<"$entete" || { echo "FAILED: the PE header has a time stamp"; exit 1; }
+for v in "ProductName" "FileDescription" "OriginalFilename" "gsicom.exe" "FileVersion" "$version"; do
+    grep -qxF "$v" <<<"$textes" || { echo "FAILED: no \"$v\" in the version resource"; exit 1; }
+done
+for v in 'level="asInvoker"' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+    grep -qF "$v" <<<"$manifeste" || { echo "FAILED: no $v in the manifest"; exit 1; }
+done
+echo "gsicom.exe $version: version resource, manifest (asInvoker, Windows 7 to 11), no time stamp"
+
 build native -DGSICOM_EXE="$exe"
+
+echo "== Debian package"
+(cd build/native && cpack -G DEB >/dev/null)
+deb=build/native/gsicom_${version}_amd64.deb
+dpkg-deb -f "$deb" Package Version Depends
+# Unpacked into a throw-away folder, never onto this system: the simulator's help, then
+# a whole download of the unpacked gsicom against the unpacked gsicom-sim, as COM1.
+deballe=$(mktemp -d)
+trap 'rm -rf "$deballe"' EXIT
+lintian_code=0
+lintian --fail-on error "$deb" >"$deballe.lintian" 2>&1 || lintian_code=$?
+grep -v '^running with root privileges' "$deballe.lintian" || true
+rm -f "$deballe.lintian"
+((lintian_code == 0)) || { echo "FAILED: lintian found errors"; exit 1; }
+dpkg-deb -x "$deb" "$deballe"
+"$deballe/usr/bin/gsicom-sim" --aide | head -n 1
+bash tests/e2e/session.sh telechargement GSICOM="$deballe/usr/bin/gsicom" \
+    SIM="$deballe/usr/bin/gsicom-sim" COM1="$PWD/tools/com1.sh" MEMOIRE="$PWD/tests/e2e/memoire.txt"
+
+echo "== release again, in another folder: the same bytes"
+# The copy has no git: it takes the last commit's date from SOURCE_DATE_EPOCH.
+autre=$(mktemp -d /tmp/gsicom-bis.XXXXXX)
+trap 'rm -rf "$deballe" "$autre"' EXIT
+git ls-files -co --exclude-standard -z | tar cf - --null -T - | tar xf - -C "$autre"
+(
+    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+    cd "$autre"
+    cmake --preset windows >/dev/null && cmake --build build/windows -j"$jobs" >/dev/null
+    (cd build/windows && cpack -G ZIP >/dev/null)
+    cmake --preset native -DGSICOM_TESTS=OFF >/dev/null
+    cmake --build build/native -j"$jobs" >/dev/null
+    (cd build/native && cpack -G DEB >/dev/null)
+)
+for f in build/windows/gsicom.exe "$zip" "$deb"; do
+    cmp "$f" "$autre/$f" || { echo "FAILED: $f differs from one build to the other"; exit 1; }
+done
+(cd build/windows && sha256sum -c SHA256SUMS) && (cd build/native && sha256sum -c SHA256SUMS)
+sha256sum build/windows/gsicom.exe "$zip" "$deb"
 build asan -DGSICOM_EXE="$exe"
 build fuzz
 
