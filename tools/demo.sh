@@ -38,8 +38,9 @@ trap arreter_sim EXIT
 
 coproc SIM { exec "$bin/sim/gsicom-sim" --journal "$journal"; }
 sim_pid=$SIM_PID
+sim_sortie=${SIM[0]}  # bash forgets SIM if the simulator ends at once
 ligne=
-read -r -t 5 ligne <&"${SIM[0]}" || true
+read -r -t 5 ligne <&"$sim_sortie" 2>/dev/null || true
 pty=${ligne#gsicom-sim: }
 if [[ $ligne != "gsicom-sim: "* || ! -c $pty ]]; then
     echo "demo: gsicom-sim did not start (${ligne:-no output})" >&2

@@ -54,11 +54,6 @@ public:
     // this account...) says why in `pourquoi`, one line for the operator without
     // its newline; a port that does not exist leaves it empty.
     virtual std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) = 0;
-    std::unique_ptr<SerialPort> openPort(const char* devicePath)
-    {
-        std::string pourquoi;
-        return openPort(devicePath, pourquoi);
-    }
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Waits for a key press before the program ends (the console may close after).

@@ -43,6 +43,23 @@ speed_t vitesseTermios(std::uint32_t baudRate)
     }
 }
 
+// The descriptor whose exclusive mode is ours, for the signal handler below: the
+// one piece of process-wide state here, since a handler reaches nothing else. gsicom
+// holds at most one port at a time.
+volatile std::sig_atomic_t gDescripteurExclusif = -1;
+
+// Ctrl-C, a hang-up of the terminal, a polite kill: the exclusive mode is cleared
+// first. A tty that someone else keeps open (the simulator's pty) keeps the mode
+// after our end, and the port would look held until that program ends.
+extern "C" void relacherPuisTerminer(int signal)
+{
+    const int fd = gDescripteurExclusif;
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCNXCL);
+    }
+    ::raise(signal);  // the default action, once this handler returns (SA_RESETHAND)
+}
+
 class LinuxSerialPort final : public SerialPort {
 public:
     explicit LinuxSerialPort(int fd) : fd_(fd) {}
@@ -52,6 +69,7 @@ public:
         // clear it, or the next open by a user other than root would fail. Only ours:
         // another program's flag is its own.
         if (exclusif_) {
+            gDescripteurExclusif = -1;
             ::ioctl(fd_, TIOCNXCL);
         }
         ::close(fd_);
@@ -62,7 +80,11 @@ public:
     // Keeps out any further open by a program that does not ask (root excepted).
     bool poserExclusif()
     {
+        gDescripteurExclusif = fd_;
         exclusif_ = ::ioctl(fd_, TIOCEXCL) == 0;
+        if (!exclusif_) {
+            gDescripteurExclusif = -1;
+        }
         return exclusif_;
     }
 
@@ -200,37 +222,32 @@ std::string refusOuverture(const char* com, const std::string& chemin, int erreu
         case ENODEV:
         case EIO: return {};
         case EACCES:
-        case EPERM: return messageAccesRefuse(com, chemin);
+        case EPERM: return sansUart(chemin) ? std::string() : messageAccesRefuse(com, chemin);
         case EBUSY: {  // another program's exclusive flag
             struct stat s {};
-            return messageOccupe(
-                com, chemin,
-                ::stat(chemin.c_str(), &s) == 0 ? chercherDetenteur(s.st_rdev) : Detenteur{});
+            return messageOccupe(com, chemin,
+                                 ::stat(chemin.c_str(), &s) == 0 ? s.st_rdev : dev_t{0});
         }
         default: return messageErreurSysteme(com, chemin, erreur);
     }
-}
-
-// Whether the device is held: flock taken, exclusive flag already set (root is not
-// kept out by it), or open in another process (one that asks for neither).
-bool estOccupe(int fd, const struct stat& s, Detenteur& detenteur)
-{
-    int exclusif = 0;
-    const bool signale = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-                         (::ioctl(fd, TIOCGEXCL, &exclusif) == 0 && exclusif != 0);
-    detenteur = chercherDetenteur(s.st_rdev);
-    return signale || detenteur.pid != 0;
 }
 
 class LinuxPlatform final : public Platform {
 public:
     // A file size limit must fail the write (the message, the closing request, the
     // file as written), not kill the run; nor may a closed standard output kill it
-    // before the port is released.
+    // before the port is released. The signals that end a run clear the exclusive
+    // mode first.
     LinuxPlatform()
     {
         std::signal(SIGXFSZ, SIG_IGN);
         std::signal(SIGPIPE, SIG_IGN);
+        struct sigaction fin {};
+        fin.sa_handler = relacherPuisTerminer;
+        fin.sa_flags = SA_RESETHAND;
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            ::sigaction(signal, &fin, nullptr);
+        }
     }
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
@@ -248,16 +265,24 @@ public:
         }
         auto port = std::make_unique<LinuxSerialPort>(fd);  // closes fd on every way out
         struct stat s {};
-        Detenteur detenteur;
         if (::fstat(fd, &s) != 0 || !S_ISCHR(s.st_mode)) {
             return nullptr;  // not a device: no serial port there
         }
-        if (estOccupe(fd, s, detenteur)) {
-            pourquoi = messageOccupe(com, chemin, detenteur);
+        // Held: its flock taken, its exclusive mode already set (root is not kept out
+        // by it), or open in another process that asks for neither. Our own mode is
+        // set before that last look, so that no program but root's can slip in after it.
+        int exclusif = 0;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+            (::ioctl(fd, TIOCGEXCL, &exclusif) == 0 && exclusif != 0)) {
+            pourquoi = messageOccupe(com, chemin, s.st_rdev);
             return nullptr;
         }
         if (!port->poserExclusif()) {
             pourquoi = messageErreurSysteme(com, chemin, errno);
+            return nullptr;
+        }
+        if (const Detenteur d = chercherDetenteur(s.st_rdev); d.pid != 0) {
+            pourquoi = messageOccupe(com, chemin, d);
             return nullptr;
         }
         return port;

@@ -87,10 +87,16 @@ std::string refusOuverture(const char* com, DWORD erreur)
                    "relancez gsicom.";
         default: break;
     }
+    // In English where Windows has it: a French Windows' text is accented, in a code
+    // page the console does not show.
     char* texte = nullptr;
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, erreur, 0, reinterpret_cast<LPSTR>(&texte), 0, nullptr);
+    for (const DWORD langue : {DWORD(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), DWORD(0)}) {
+        if (texte == nullptr) {
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, erreur, langue, reinterpret_cast<LPSTR>(&texte), 0, nullptr);
+        }
+    }
     std::string message = std::string(com) + " : ";
     message += texte != nullptr ? texte : "erreur " + std::to_string(erreur);
     LocalFree(texte);

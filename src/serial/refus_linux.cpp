@@ -66,6 +66,12 @@ std::string commandeDe(long pid)
     if (!texte.empty() && texte.back() == '\n') {
         texte.pop_back();
     }
+    // Any process names itself: no escape sequence of its reaches the terminal.
+    for (char& c : texte) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = '?';
+        }
+    }
     return texte;
 }
 
@@ -78,6 +84,22 @@ std::string nomDeCompte()
 {
     const passwd* compte = ::getpwuid(::getuid());
     return compte != nullptr ? compte->pw_name : "uid " + std::to_string(::getuid());
+}
+
+// Whether this process already has the group: then joining it is not the remedy.
+bool groupeDuProcessus(gid_t groupe)
+{
+    if (::getegid() == groupe) {
+        return true;
+    }
+    gid_t groupes[256];
+    const int n = ::getgroups(256, groupes);
+    for (int i = 0; i < n; ++i) {
+        if (groupes[i] == groupe) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool membreDe(const group& groupe, const std::string& compte)
@@ -140,7 +162,8 @@ std::string messageAccesRefuse(const char* com, const std::string& chemin)
     const group* groupe = ::getgrgid(s.st_gid);
     const std::string nomGroupe = groupe != nullptr ? groupe->gr_name : std::to_string(s.st_gid);
     const std::string compte = nomDeCompte();
-    if ((s.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || s.st_gid == 0) {
+    if ((s.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || s.st_gid == 0 ||
+        s.st_uid == ::geteuid() || groupeDuProcessus(s.st_gid)) {
         char droits[8];
         std::snprintf(droits, sizeof droits, "%04o", unsigned(s.st_mode & 07777));
         return message + " (groupe " + nomGroupe + ", droits " + droits +
@@ -154,9 +177,28 @@ std::string messageAccesRefuse(const char* com, const std::string& chemin)
            " (sudo usermod -a -G " + nomGroupe + " " + compte + "), puis reconnectez-vous.";
 }
 
+std::string messageOccupe(const char* com, const std::string& chemin, dev_t rdev)
+{
+    return messageOccupe(com, chemin, rdev != 0 ? chercherDetenteur(rdev) : Detenteur{});
+}
+
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur)
 {
-    return debut(com, chemin) + std::strerror(erreur);
+    return debut(com, chemin) + std::strerror(erreur) + ".";
+}
+
+bool sansUart(const std::string& chemin)
+{
+    const std::size_t nom = chemin.rfind('/') + 1;
+    const int fd =
+        ::open(("/sys/class/tty/" + chemin.substr(nom) + "/type").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char type[4] = {};
+    const ssize_t n = ::read(fd, type, sizeof type - 1);
+    ::close(fd);
+    return n > 0 && type[0] == '0' && (type[1] == '\n' || type[1] == '\0');
 }
 
 }  // namespace gsicom

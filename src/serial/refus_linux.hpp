@@ -20,7 +20,13 @@ Detenteur chercherDetenteur(dev_t rdev);
 
 // One line each, without its newline: "COMn (/dev/...) : why : what to do".
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d);
+// The same, naming the process that holds the device `rdev` (none looked for when 0).
+std::string messageOccupe(const char* com, const std::string& chemin, dev_t rdev);
 std::string messageAccesRefuse(const char* com, const std::string& chemin);
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur);
+
+// A motherboard port's node with no UART behind it (its /sys type is 0, unknown): no
+// port there, whatever open() says of it.
+bool sansUart(const std::string& chemin);
 
 }  // namespace gsicom

@@ -172,6 +172,8 @@ if [[ $cas == wine-* ]]; then
     duree=$((duree + 30))
 fi
 exiger_root
+# Giving the pty to a group, and running as nobody, need the real root.
+[[ -z $droits || $(id -u) -eq 0 ]] || passer "needs root: the pty goes to group $droits"
 preparer_travail
 [[ -n $disque ]] && com1_options=(--disque "$disque")
 
@@ -234,7 +236,9 @@ verifier_fenetre() {
 
 entree >"$travail/entree"
 demarrer_sim "${sim[@]}"
-[[ -n $droits ]] && chgrp "$droits" "$pty" && chmod 660 "$pty"
+if [[ -n $droits ]]; then
+    chgrp "$droits" "$pty" && chmod 660 "$pty" || { echec "cannot give $pty to $droits"; exit 1; }
+fi
 occupant_pid=
 if [[ -n $occupant ]]; then
     sleep 60 <>"$pty" &

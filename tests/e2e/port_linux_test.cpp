@@ -85,7 +85,7 @@ protected:
         ::umount2("/dev/ttyS0", MNT_DETACH);  // the previous test's pty
         ASSERT_EQ(::mount(esclave, "/dev/ttyS0", nullptr, MS_BIND, nullptr), 0);
 
-        port_ = platform_->openPort("\\\\.\\COM1");
+        port_ = ouvrirCom1();
         ASSERT_NE(port_, nullptr);
         LineSettings reglages{};
         ASSERT_TRUE(port_->getCommState(reglages));
@@ -105,6 +105,13 @@ protected:
     {
         if (master_ >= 0) ::close(master_);
         master_ = -1;
+    }
+
+    // COM1 through the platform, as the program opens it; nullptr when it does not open.
+    std::unique_ptr<SerialPort> ouvrirCom1()
+    {
+        std::string pourquoi;
+        return platform_->openPort("\\\\.\\COM1", pourquoi);
     }
 
     // A descriptor on the slave, as another program holding the port has one (as root,
@@ -214,14 +221,47 @@ TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
 
 TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
 {
-    EXPECT_EQ(platform_->openPort("\\\\.\\COM1"), nullptr);
+    EXPECT_EQ(ouvrirCom1(), nullptr);
     EXPECT_EQ(exclusif(), 1);
     // The master keeps the tty, and with it the exclusive mode, after the port's
     // last close: the mode must not outlive the port, or a user other than root (who
     // is not held back by flock alone) could never open it again.
     port_.reset();
     EXPECT_EQ(exclusif(), 0);
-    EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);
+    EXPECT_NE(ouvrirCom1(), nullptr);
+}
+
+// A run ended by Ctrl-C, a hang-up or a kill leaves no exclusive mode behind: the
+// master keeps the tty, and the port would look held to every later run.
+TEST_F(PortLinux, ARunEndedByASignalLeavesNoExclusiveModeBehind)
+{
+    port_.reset();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        int pret[2];
+        ASSERT_EQ(::pipe(pret), 0);
+        const pid_t run = ::fork();
+        ASSERT_GE(run, 0);
+        if (run == 0) {  // a run of gsicom with its port open
+            const auto plateforme = makeSystemPlatform();
+            std::string pourquoi;
+            const auto port = plateforme->openPort("\\\\.\\COM1", pourquoi);
+            if (port == nullptr) ::_exit(1);
+            (void)!::write(pret[1], "x", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        ::close(pret[1]);
+        char octet = 0;
+        ASSERT_EQ(::read(pret[0], &octet, 1), 1);
+        ::close(pret[0]);
+        EXPECT_EQ(exclusif(), 1);
+        ::kill(run, signal);
+        int statut = 0;
+        ASSERT_EQ(::waitpid(run, &statut, 0), run);
+        EXPECT_TRUE(WIFSIGNALED(statut) && WTERMSIG(statut) == signal);  // its end is the same
+        EXPECT_EQ(exclusif(), 0);
+    }
 }
 
 // Another program holds the port, however it holds it: gsicom, root here, neither
@@ -273,7 +313,7 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
             ::ioctl(fd, TIOCNXCL);
             ::close(fd);
         }
-        EXPECT_NE(platform_->openPort("\\\\.\\COM1"), nullptr);  // free again
+        EXPECT_NE(ouvrirCom1(), nullptr);  // free again
     }
 }
 
