@@ -18,6 +18,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,6 +113,26 @@ protected:
     {
         std::string pourquoi;
         return platform_->openPort("\\\\.\\COM1", pourquoi);
+    }
+
+    // Another process that takes the port as `prendre` does, then waits to be ended;
+    // returned once it holds the port, or -1 when it could not take it.
+    static pid_t autreProcessus(const std::function<bool()>& prendre)
+    {
+        int pret[2];
+        if (::pipe(pret) != 0) return -1;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (!prendre()) ::_exit(1);
+            (void)!::write(pret[1], "x", 1);
+            ::pause();
+            ::_exit(0);
+        }
+        ::close(pret[1]);
+        char octet = 0;
+        const bool tient = pid > 0 && ::read(pret[0], &octet, 1) == 1;
+        ::close(pret[0]);
+        return tient ? pid : -1;
     }
 
     // A descriptor on the slave, as another program holding the port has one (as root,
@@ -238,23 +259,15 @@ TEST_F(PortLinux, ARunEndedByASignalLeavesNoExclusiveModeBehind)
     port_.reset();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        int pret[2];
-        ASSERT_EQ(::pipe(pret), 0);
-        const pid_t run = ::fork();
-        ASSERT_GE(run, 0);
-        if (run == 0) {  // a run of gsicom with its port open
-            const auto plateforme = makeSystemPlatform();
+        std::unique_ptr<Platform> plateforme;
+        std::unique_ptr<SerialPort> port;
+        const pid_t run = autreProcessus([&] {  // a run of gsicom with its port open
+            plateforme = makeSystemPlatform();
             std::string pourquoi;
-            const auto port = plateforme->openPort("\\\\.\\COM1", pourquoi);
-            if (port == nullptr) ::_exit(1);
-            (void)!::write(pret[1], "x", 1);
-            ::pause();
-            ::_exit(0);
-        }
-        ::close(pret[1]);
-        char octet = 0;
-        ASSERT_EQ(::read(pret[0], &octet, 1), 1);
-        ::close(pret[0]);
+            port = plateforme->openPort("\\\\.\\COM1", pourquoi);
+            return port != nullptr;
+        });
+        ASSERT_GT(run, 0);
         EXPECT_EQ(exclusif(), 1);
         ::kill(run, signal);
         int statut = 0;
@@ -280,24 +293,12 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
     port_.reset();
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
-        int pret[2];
-        ASSERT_EQ(::pipe(pret), 0);
-        const pid_t detenteur = ::fork();
-        ASSERT_GE(detenteur, 0);
-        if (detenteur == 0) {  // the other program: takes the port, then waits to be killed
+        const pid_t detenteur = autreProcessus([&] {
             const int fd = ouvrirEsclave();
-            if (fd < 0 || (c.prise == Prise::exclusif && ::ioctl(fd, TIOCEXCL) != 0) ||
-                (c.prise == Prise::flock && ::flock(fd, LOCK_EX) != 0)) {
-                ::_exit(1);
-            }
-            (void)!::write(pret[1], "x", 1);
-            ::pause();
-            ::_exit(0);
-        }
-        ::close(pret[1]);
-        char octet = 0;
-        ASSERT_EQ(::read(pret[0], &octet, 1), 1);
-        ::close(pret[0]);
+            return fd >= 0 && (c.prise != Prise::exclusif || ::ioctl(fd, TIOCEXCL) == 0) &&
+                   (c.prise != Prise::flock || ::flock(fd, LOCK_EX) == 0);
+        });
+        ASSERT_GT(detenteur, 0);
 
         std::string pourquoi;
         EXPECT_EQ(platform_->openPort("\\\\.\\COM1", pourquoi), nullptr);
