@@ -301,7 +301,8 @@ public:
         return t;
     }
 
-    // A key on a terminal (typed after the prompt, in raw mode); otherwise one byte
+    // A key on a terminal (typed after the prompt, in raw mode, where Ctrl-C is a key
+    // too: the terminal is always given back as it was); otherwise one byte
     // of the input or its end, so that a run fed by a pipe never hangs here.
     void pause() override
     {
@@ -310,7 +311,7 @@ public:
         termios avant{};
         if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0) {
             termios brut = avant;
-            brut.c_lflag &= ~(ICANON | ECHO);
+            brut.c_lflag &= ~(ICANON | ECHO | ISIG);  // Ctrl-C too is a key here
             brut.c_cc[VMIN] = 1;
             brut.c_cc[VTIME] = 0;
             ::tcflush(STDIN_FILENO, TCIFLUSH);
