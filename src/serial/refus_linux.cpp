@@ -51,28 +51,32 @@ bool tientLePeripherique(long pid, dev_t rdev)
     return false;
 }
 
-// Read with the system's calls: iostreams would bring their whole runtime into the
-// statically linked binary.
-std::string commandeDe(long pid)
+// The first line of a small file of /proc or /sys, without its newline; empty when
+// it cannot be read. Read with the system's calls: iostreams would bring their whole
+// runtime into the statically linked binary.
+std::string premiereLigne(const std::string& chemin)
 {
-    char commande[64] = {};
-    const int fd = ::open(("/proc/" + std::to_string(pid) + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    char texte[64] = {};
+    const int fd = ::open(chemin.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return {};
     }
-    const ssize_t n = ::read(fd, commande, sizeof commande - 1);
+    const ssize_t n = ::read(fd, texte, sizeof texte - 1);
     ::close(fd);
-    std::string texte(commande, n > 0 ? std::size_t(n) : 0);
-    if (!texte.empty() && texte.back() == '\n') {
-        texte.pop_back();
-    }
+    const std::string lu(texte, n > 0 ? std::size_t(n) : 0);
+    return lu.substr(0, lu.find('\n'));
+}
+
+std::string commandeDe(long pid)
+{
+    std::string commande = premiereLigne("/proc/" + std::to_string(pid) + "/comm");
     // Any process names itself: no escape sequence of its reaches the terminal.
-    for (char& c : texte) {
+    for (char& c : commande) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
             c = '?';
         }
     }
-    return texte;
+    return commande;
 }
 
 std::string debut(const char* com, const std::string& chemin)
@@ -189,16 +193,7 @@ std::string messageErreurSysteme(const char* com, const std::string& chemin, int
 
 bool sansUart(const std::string& chemin)
 {
-    const std::size_t nom = chemin.rfind('/') + 1;
-    const int fd =
-        ::open(("/sys/class/tty/" + chemin.substr(nom) + "/type").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    char type[4] = {};
-    const ssize_t n = ::read(fd, type, sizeof type - 1);
-    ::close(fd);
-    return n > 0 && type[0] == '0' && (type[1] == '\n' || type[1] == '\0');
+    return premiereLigne("/sys/class/tty/" + chemin.substr(chemin.rfind('/') + 1) + "/type") == "0";
 }
 
 }  // namespace gsicom
