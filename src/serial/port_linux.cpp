@@ -3,7 +3,6 @@
 // one-key pause.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -18,6 +17,7 @@
 #include "serial/chemin_com.hpp"
 #include "serial/delai.hpp"
 #include "serial/plateforme.hpp"
+#include "serial/prise_linux.hpp"
 #include "serial/refus_linux.hpp"
 
 namespace gsicom {
@@ -43,34 +43,13 @@ speed_t vitesseTermios(std::uint32_t baudRate)
     }
 }
 
-// The descriptor whose exclusive mode is ours, for the signal handler below: the
-// one piece of process-wide state here, since a handler reaches nothing else. gsicom
-// holds at most one port at a time.
-volatile std::sig_atomic_t gDescripteurExclusif = -1;
-
-// Ctrl-C, a hang-up of the terminal, a polite kill: the exclusive mode is cleared
-// first. A tty that someone else keeps open (the simulator's pty) keeps the mode
-// after our end, and the port would look held until that program ends.
-extern "C" void relacherPuisTerminer(int signal)
-{
-    const int fd = gDescripteurExclusif;
-    if (fd >= 0) {
-        ::ioctl(fd, TIOCNXCL);
-    }
-    ::raise(signal);  // the default action, once this handler returns (SA_RESETHAND)
-}
-
 class LinuxSerialPort final : public SerialPort {
 public:
     explicit LinuxSerialPort(int fd) : fd_(fd) {}
     ~LinuxSerialPort() override
     {
-        // The exclusive mode outlives this descriptor while anyone else holds the tty:
-        // clear it, or the next open by a user other than root would fail. Only ours:
-        // another program's flag is its own.
-        if (exclusif_) {
-            gDescripteurExclusif = -1;
-            ::ioctl(fd_, TIOCNXCL);
+        if (exclusif_) {  // only ours: another program's flag is its own
+            lacherPort(fd_);
         }
         ::close(fd_);
     }
@@ -78,13 +57,9 @@ public:
     LinuxSerialPort& operator=(const LinuxSerialPort&) = delete;
 
     // Keeps out any further open by a program that does not ask (root excepted).
-    bool poserExclusif()
+    bool prendre(dev_t rdev, const char* com, const std::string& chemin, std::string& pourquoi)
     {
-        gDescripteurExclusif = fd_;
-        exclusif_ = ::ioctl(fd_, TIOCEXCL) == 0;
-        if (!exclusif_) {
-            gDescripteurExclusif = -1;
-        }
+        exclusif_ = prendrePort(fd_, rdev, com, chemin, pourquoi);
         return exclusif_;
     }
 
@@ -111,8 +86,12 @@ public:
         return true;
     }
 
-    // Raw 8N1 at the chosen speed: bytes pass untouched both ways, reads never block
-    // (VMIN = VTIME = 0; the time-outs are ours, see readFile).
+    // The line set whole, nothing kept of what a previous program left in it: raw 8N1
+    // at the chosen speed, bytes untouched both ways (no RTS/CTS, no XON/XOFF either
+    // way, no case or CR mapping; a break carries no byte), reads that never block
+    // (VMIN = VTIME = 0; the time-outs are ours, see readFile). HUPCL: DTR and RTS
+    // drop at the last close, as on a fresh port and at Windows' CloseHandle. Bytes
+    // that came before (nothing has been asked yet) are dropped.
     bool setCommState(const LineSettings& settings) override
     {
         const speed_t vitesse = vitesseTermios(settings.baudRate);
@@ -121,16 +100,18 @@ public:
             errno = EINVAL;
             return false;
         }
-        termios t = lu_;
-        ::cfmakeraw(&t);
-        t.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
-        t.c_cflag |= CS8 | CLOCAL | CREAD;
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = 0;
-        if (::cfsetispeed(&t, vitesse) != 0 || ::cfsetospeed(&t, vitesse) != 0) {
+        termios t{};
+        t.c_iflag = IGNBRK;
+        t.c_cflag = CS8 | CREAD | CLOCAL | HUPCL;
+        t.c_line = lu_.c_line;
+        if (::cfsetispeed(&t, vitesse) != 0 || ::cfsetospeed(&t, vitesse) != 0 ||
+            ::tcsetattr(fd_, TCSANOW, &t) != 0) {
             return false;
         }
-        return ::tcsetattr(fd_, TCSANOW, &t) == 0;
+        int lignes = TIOCM_DTR | TIOCM_RTS;
+        ::ioctl(fd_, TIOCMBIS, &lignes);  // raised, for the cables that want them; a pty has none
+        ::tcflush(fd_, TCIOFLUSH);
+        return true;
     }
 
     bool setCommTimeouts(const CommTimeouts& timeouts) override
@@ -212,26 +193,6 @@ private:
     CommTimeouts timeouts_{};
 };
 
-// Why open() failed, for the operator; empty where there is no port: no node, or
-// a node with no device behind it (the motherboard's ttyS1-3 without a UART give EIO).
-std::string refusOuverture(const char* com, const std::string& chemin, int erreur)
-{
-    switch (erreur) {
-        case ENOENT:
-        case ENXIO:
-        case ENODEV:
-        case EIO: return {};
-        case EACCES:
-        case EPERM: return sansUart(chemin) ? std::string() : messageAccesRefuse(com, chemin);
-        case EBUSY: {  // another program's exclusive flag
-            struct stat s {};
-            return messageOccupe(com, chemin,
-                                 ::stat(chemin.c_str(), &s) == 0 ? s.st_rdev : dev_t{0});
-        }
-        default: return messageErreurSysteme(com, chemin, erreur);
-    }
-}
-
 class LinuxPlatform final : public Platform {
 public:
     // A file size limit must fail the write (the message, the closing request, the
@@ -242,12 +203,7 @@ public:
     {
         std::signal(SIGXFSZ, SIG_IGN);
         std::signal(SIGPIPE, SIG_IGN);
-        struct sigaction fin {};
-        fin.sa_handler = relacherPuisTerminer;
-        fin.sa_flags = SA_RESETHAND;
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-            ::sigaction(signal, &fin, nullptr);
-        }
+        intercepterLesFins();
     }
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
@@ -268,21 +224,7 @@ public:
         if (::fstat(fd, &s) != 0 || !S_ISCHR(s.st_mode)) {
             return nullptr;  // not a device: no serial port there
         }
-        // Held: its flock taken, its exclusive mode already set (root is not kept out
-        // by it), or open in another process that asks for neither. Our own mode is
-        // set before that last look, so that no program but root's can slip in after it.
-        int exclusif = 0;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-            (::ioctl(fd, TIOCGEXCL, &exclusif) == 0 && exclusif != 0)) {
-            pourquoi = messageOccupe(com, chemin, s.st_rdev);
-            return nullptr;
-        }
-        if (!port->poserExclusif()) {
-            pourquoi = messageErreurSysteme(com, chemin, errno);
-            return nullptr;
-        }
-        if (const Detenteur d = chercherDetenteur(s.st_rdev); d.pid != 0) {
-            pourquoi = messageOccupe(com, chemin, d);
+        if (!port->prendre(s.st_rdev, com, chemin, pourquoi)) {
             return nullptr;
         }
         return port;

@@ -3,10 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/major.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,12 +87,6 @@ std::string debut(const char* com, const std::string& chemin)
     return std::string(com) + " (" + chemin + ") : ";
 }
 
-std::string nomDeCompte()
-{
-    const passwd* compte = ::getpwuid(::getuid());
-    return compte != nullptr ? compte->pw_name : "uid " + std::to_string(::getuid());
-}
-
 // Whether this process already has the group: then joining it is not the remedy.
 bool groupeDuProcessus(gid_t groupe)
 {
@@ -106,14 +103,13 @@ bool groupeDuProcessus(gid_t groupe)
     return false;
 }
 
-bool membreDe(const group& groupe, const std::string& compte)
+bool membreDe(const group& groupe, const passwd& compte)
 {
-    const passwd* p = ::getpwnam(compte.c_str());
-    if (p != nullptr && p->pw_gid == groupe.gr_gid) {
+    if (compte.pw_gid == groupe.gr_gid) {
         return true;
     }
     for (char** membre = groupe.gr_mem; membre != nullptr && *membre != nullptr; ++membre) {
-        if (compte == *membre) {
+        if (std::strcmp(compte.pw_name, *membre) == 0) {
             return true;
         }
     }
@@ -165,7 +161,6 @@ std::string messageAccesRefuse(const char* com, const std::string& chemin)
     }
     const group* groupe = ::getgrgid(s.st_gid);
     const std::string nomGroupe = groupe != nullptr ? groupe->gr_name : std::to_string(s.st_gid);
-    const std::string compte = nomDeCompte();
     if ((s.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || s.st_gid == 0 ||
         s.st_uid == ::geteuid() || groupeDuProcessus(s.st_gid)) {
         char droits[8];
@@ -173,7 +168,14 @@ std::string messageAccesRefuse(const char* com, const std::string& chemin)
         return message + " (groupe " + nomGroupe + ", droits " + droits +
                ") : demandez a l administrateur l acces a ce port.";
     }
-    if (groupe != nullptr && membreDe(*groupe, compte)) {
+    const passwd* p = ::getpwuid(::getuid());
+    if (p == nullptr) {  // no name to add to the group: no command to give
+        return message + " : le port est au groupe " + nomGroupe + ", et l uid " +
+               std::to_string(::getuid()) +
+               " n a pas de compte : demandez a l administrateur l acces a ce port.";
+    }
+    const std::string compte = p->pw_name;
+    if (groupe != nullptr && membreDe(*groupe, *p)) {
         return message + " : le compte " + compte + " est deja dans le groupe " + nomGroupe +
                ", mais cette session ne le sait pas encore : reconnectez-vous.";
     }
@@ -181,9 +183,24 @@ std::string messageAccesRefuse(const char* com, const std::string& chemin)
            " (sudo usermod -a -G " + nomGroupe + " " + compte + "), puis reconnectez-vous.";
 }
 
-std::string messageOccupe(const char* com, const std::string& chemin, dev_t rdev)
+std::string messageExclusif(const char* com, const std::string& chemin, dev_t rdev)
 {
-    return messageOccupe(com, chemin, rdev != 0 ? chercherDetenteur(rdev) : Detenteur{});
+    if (const Detenteur d = rdev != 0 ? chercherDetenteur(rdev) : Detenteur{}; d.pid != 0) {
+        return messageOccupe(com, chemin, d);
+    }
+    // A pty keeps the flag while its master is open, whoever set it; a real port's
+    // goes with its last close, which a process of another account may still hold.
+    const std::string pourquoi =
+        debut(com, chemin) + "pris en exclusif par un programme introuvable, sans doute termine : ";
+    if (major(rdev) >= UNIX98_PTY_SLAVE_MAJOR &&
+        major(rdev) < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT) {
+        return pourquoi +
+               "relancez le simulateur (gsicom-sim) ou le programme qui fournit ce "
+               "pseudo-terminal, puis gsicom.";
+    }
+    return pourquoi +
+           "fermez le programme qui l a ouvert dans un autre compte, ou debranchez l adaptateur "
+           "(l exclusivite part a la derniere fermeture), puis relancez gsicom.";
 }
 
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur)
@@ -191,9 +208,28 @@ std::string messageErreurSysteme(const char* com, const std::string& chemin, int
     return debut(com, chemin) + std::strerror(erreur) + ".";
 }
 
-bool sansUart(const std::string& chemin)
+// The motherboard's ttyS1-3 without a UART give EIO, and their /sys type is 0.
+std::string refusOuverture(const char* com, const std::string& chemin, int erreur)
 {
-    return premiereLigne("/sys/class/tty/" + chemin.substr(chemin.rfind('/') + 1) + "/type") == "0";
+    switch (erreur) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+        case EIO: return {};
+        case EACCES:
+        case EPERM: {
+            const std::string nom = chemin.substr(chemin.rfind('/') + 1);
+            return premiereLigne("/sys/class/tty/" + nom + "/type") == "0"
+                       ? std::string()
+                       : messageAccesRefuse(com, chemin);
+        }
+        case EBUSY: {  // an exclusive flag: root is never refused so
+            struct stat s {};
+            return messageExclusif(com, chemin,
+                                   ::stat(chemin.c_str(), &s) == 0 ? s.st_rdev : dev_t{0});
+        }
+        default: return messageErreurSysteme(com, chemin, erreur);
+    }
 }
 
 }  // namespace gsicom

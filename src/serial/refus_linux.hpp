@@ -1,6 +1,6 @@
 // Why a Linux serial device that exists cannot be used, in the operator's words:
 // another process holds it (found as fuser finds it), or this account may not open
-// it. Used by the Linux port (port_linux.cpp) only.
+// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp) only.
 #pragma once
 
 #include <sys/types.h>
@@ -20,13 +20,14 @@ Detenteur chercherDetenteur(dev_t rdev);
 
 // One line each, without its newline: "COMn (/dev/...) : why : what to do".
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d);
-// The same, naming the process that holds the device `rdev` (none looked for when 0).
-std::string messageOccupe(const char* com, const std::string& chemin, dev_t rdev);
+// The exclusive flag of the device `rdev` is set: the process that holds it is named,
+// or, where none is found, the one that set it has probably ended.
+std::string messageExclusif(const char* com, const std::string& chemin, dev_t rdev);
 std::string messageAccesRefuse(const char* com, const std::string& chemin);
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur);
 
-// A motherboard port's node with no UART behind it (its /sys type is 0, unknown): no
-// port there, whatever open() says of it.
-bool sansUart(const std::string& chemin);
+// Why open() failed with `erreur`; empty where there is no port: no node, or a node
+// with no device behind it.
+std::string refusOuverture(const char* com, const std::string& chemin, int erreur);
 
 }  // namespace gsicom
