@@ -245,19 +245,22 @@ public:
 
     // A key on a terminal (typed after the prompt, in raw mode, where Ctrl-C is a key
     // too: the terminal is always given back as it was); otherwise one byte
-    // of the input or its end, so that a run fed by a pipe never hangs here.
+    // of the input or its end, so that a run fed by a pipe never hangs here. Raw mode
+    // comes before the prompt: a key typed at once is neither a signal nor flushed.
     void pause() override
     {
-        std::fputs("Appuyez sur une touche pour continuer...", stdout);
-        std::fflush(stdout);
         termios avant{};
-        if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0) {
+        const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0;
+        if (terminal) {
             termios brut = avant;
             brut.c_lflag &= ~(ICANON | ECHO | ISIG);  // Ctrl-C too is a key here
             brut.c_cc[VMIN] = 1;
             brut.c_cc[VTIME] = 0;
-            ::tcflush(STDIN_FILENO, TCIFLUSH);
-            ::tcsetattr(STDIN_FILENO, TCSANOW, &brut);
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &brut);  // keys typed before do not count
+        }
+        std::fputs("Appuyez sur une touche pour continuer...", stdout);
+        std::fflush(stdout);
+        if (terminal) {
             char touche = 0;
             while (::read(STDIN_FILENO, &touche, 1) < 0 && errno == EINTR) {
             }

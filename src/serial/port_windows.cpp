@@ -33,14 +33,43 @@ public:
         return true;
     }
 
-    // Every other field of the DCB keeps the value GetCommState returned.
+    // The line set whole, nothing kept of what a previous program left in it: binary,
+    // no flow control of any kind (CTS, DSR, XON/XOFF either way), DTR and RTS raised,
+    // no byte replaced or dropped, no read failing after a line error. The XON/XOFF
+    // limits are the driver's, sized to its buffers (and unused here). An error state
+    // and bytes left from before (nothing has been asked yet) are cleared.
     bool setCommState(const LineSettings& settings) override
     {
-        dcb_.BaudRate = settings.baudRate;
-        dcb_.ByteSize = settings.byteSize;
-        dcb_.Parity = settings.parity;
-        dcb_.StopBits = settings.stopBits;
-        return SetCommState(handle_, &dcb_) != 0;
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        dcb.BaudRate = settings.baudRate;
+        dcb.fBinary = TRUE;
+        dcb.fParity = FALSE;
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fTXContinueOnXoff = TRUE;  // no XOFF of ours to wait behind
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fErrorChar = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        dcb.fAbortOnError = FALSE;
+        dcb.XonLim = dcb_.XonLim;
+        dcb.XoffLim = dcb_.XoffLim;
+        dcb.ByteSize = settings.byteSize;
+        dcb.Parity = settings.parity;
+        dcb.StopBits = settings.stopBits;
+        dcb.XonChar = 0x11;  // some drivers refuse equal XON and XOFF characters
+        dcb.XoffChar = 0x13;
+        if (SetCommState(handle_, &dcb) == 0) {
+            return false;
+        }
+        DWORD erreurs = 0;
+        ClearCommError(handle_, &erreurs, nullptr);
+        PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+        return true;
     }
 
     bool setCommTimeouts(const CommTimeouts& timeouts) override
@@ -87,15 +116,14 @@ std::string refusOuverture(const char* com, DWORD erreur)
                    "relancez gsicom.";
         default: break;
     }
-    // In English where Windows has it: a French Windows' text is accented, in a code
+    // In English, or the error's number: a French Windows' text is accented, in a code
     // page the console does not show.
     char* texte = nullptr;
-    for (const DWORD langue : {DWORD(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), DWORD(0)}) {
-        if (texte == nullptr) {
-            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, erreur, langue, reinterpret_cast<LPSTR>(&texte), 0, nullptr);
-        }
+    if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, erreur, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                       reinterpret_cast<LPSTR>(&texte), 0, nullptr) == 0) {
+        texte = nullptr;
     }
     std::string message = std::string(com) + " : ";
     message += texte != nullptr ? texte : "erreur " + std::to_string(erreur);

@@ -109,6 +109,12 @@ case $base in
         attendu=1 fichier='debut PONT-EST' disque=4k
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : No space left on device')
         requetes=$(premieres 18; echo c) ;;
+    signaux-ignores)  # started in the background by a script under trap "" HUP, as nohup
+        # does (the shell ignores SIGINT and SIGQUIT there): a hang-up, Ctrl-C and quit
+        # in the wake-up change nothing
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        commande=(bash -c 'trap "" HUP; "$0" <&0 & sleep 2
+            kill -HUP $!; kill -INT $!; kill -QUIT $!; wait $!' "$GSICOM") ;;
     fichier-trop-grand)  # a file size limit of 4 KiB: the write fails, SIGXFSZ kills nothing
         # (the console goes through a pipe, which the limit does not cut)
         sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
@@ -127,6 +133,11 @@ case $base in
         commande=(setpriv --reuid=nobody --regid=nogroup --clear-groups "$GSICOM")
         sortie=('Il y a eu 0 port(s) disponibles...')
         erreurs=('>> COM1 (/dev/ttyS0) : acces refuse : le port est au groupe dialout ; ajoutez-y le compte nobody (sudo usermod -a -G dialout nobody), puis reconnectez-vous.') ;;
+    sans-compte)  # a uid with no account: no usermod command to give
+        droits=dialout reponses='1\n'
+        commande=(setpriv --reuid=54321 --regid=nogroup --clear-groups "$GSICOM")
+        sortie=('Il y a eu 0 port(s) disponibles...')
+        erreurs=('>> COM1 (/dev/ttyS0) : acces refuse : le port est au groupe dialout, et l uid 54321 n a pas de compte : demandez a l administrateur l acces a ce port.') ;;
 
     # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input
     # and stand before every later prompt, which keeps its preset too; end of input

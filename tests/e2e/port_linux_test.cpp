@@ -87,6 +87,12 @@ protected:
         ::umount2("/dev/ttyS0", MNT_DETACH);  // the previous test's pty
         ASSERT_EQ(::mount(esclave, "/dev/ttyS0", nullptr, MS_BIND, nullptr), 0);
 
+        ASSERT_NO_FATAL_FAILURE(prendreCom1());
+    }
+
+    // COM1 opened and set up as the program does.
+    void prendreCom1()
+    {
         port_ = ouvrirCom1();
         ASSERT_NE(port_, nullptr);
         LineSettings reglages{};
@@ -241,6 +247,28 @@ TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
     }
 }
 
+// What the last program left in the line is not kept: RTS/CTS would stall every write
+// on a three-wire cable, and XON/XOFF would stop the line at an instrument's 0x13 byte.
+TEST_F(PortLinux, TheLineIsSetWholeWhateverTheLastProgramLeftInIt)
+{
+    port_.reset();
+    termios laisse{};
+    const int fd = ouvrirEsclave();
+    ASSERT_EQ(::tcgetattr(fd, &laisse), 0);
+    laisse.c_cflag |= CRTSCTS;
+    laisse.c_iflag |= IXON | IXOFF | IXANY;
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &laisse), 0);
+    ::close(fd);
+    ASSERT_NO_FATAL_FAILURE(prendreCom1());
+
+    termios vu{};
+    const int apres = ouvrirEsclave();
+    ASSERT_EQ(::tcgetattr(apres, &vu), 0);
+    ::close(apres);
+    EXPECT_EQ(vu.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(vu.c_iflag & (IXON | IXOFF | IXANY), 0u);
+}
+
 TEST_F(PortLinux, SecondOpenFailsWhileTheFirstHoldsThePort)
 {
     EXPECT_EQ(ouvrirCom1(), nullptr);
@@ -315,9 +343,10 @@ TEST_F(PortLinux, CtrlCAtThePauseEndsItAndGivesTheTerminalBack)
 
 // Another program holds the port, however it holds it: gsicom, root here, neither
 // lists nor opens it, says who holds it, and leaves the holder's exclusive mode set.
+// A holder killed after setting the mode leaves it on the pty, whose master is open.
 TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
 {
-    enum class Prise { rien, exclusif, flock };
+    enum class Prise { rien, exclusif, flock, exclusifPuisFin };
     const struct {
         const char* cas;
         Prise prise;
@@ -325,27 +354,41 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
         {"it takes no lock, as cat or a terminal program", Prise::rien},
         {"it set the exclusive mode, which root is not held back by", Prise::exclusif},
         {"it holds the flock", Prise::flock},
+        {"it set the exclusive mode and was killed", Prise::exclusifPuisFin},
     };
     port_.reset();
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
-        const pid_t detenteur = autreProcessus([&] {
+        const bool exclusive = c.prise == Prise::exclusif || c.prise == Prise::exclusifPuisFin;
+        pid_t detenteur = autreProcessus([&] {
             const int fd = ouvrirEsclave();
-            return fd >= 0 && (c.prise != Prise::exclusif || ::ioctl(fd, TIOCEXCL) == 0) &&
+            return fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0) &&
                    (c.prise != Prise::flock || ::flock(fd, LOCK_EX) == 0);
         });
         ASSERT_GT(detenteur, 0);
+        std::string attendu =
+            "COM1 (/dev/ttyS0) : occupe par un autre programme (port_linux_test, "
+            "pid " +
+            std::to_string(detenteur) + ") : fermez-le, puis relancez gsicom.";
+        if (c.prise == Prise::exclusifPuisFin) {
+            ::kill(detenteur, SIGKILL);
+            ::waitpid(detenteur, nullptr, 0);
+            detenteur = 0;
+            attendu =
+                "COM1 (/dev/ttyS0) : pris en exclusif par un programme introuvable, sans doute "
+                "termine : relancez le simulateur (gsicom-sim) ou le programme qui fournit ce "
+                "pseudo-terminal, puis gsicom.";
+        }
 
         std::string pourquoi;
         EXPECT_EQ(platform_->openPort("\\\\.\\COM1", pourquoi), nullptr);
-        EXPECT_EQ(pourquoi,
-                  "COM1 (/dev/ttyS0) : occupe par un autre programme (port_linux_test, "
-                  "pid " +
-                      std::to_string(detenteur) + ") : fermez-le, puis relancez gsicom.");
-        EXPECT_EQ(exclusif(), c.prise == Prise::exclusif ? 1 : 0);
-        ::kill(detenteur, SIGKILL);
-        ::waitpid(detenteur, nullptr, 0);
-        if (c.prise == Prise::exclusif) {  // the pty keeps it after its holder: ours to clear
+        EXPECT_EQ(pourquoi, attendu);
+        EXPECT_EQ(exclusif(), exclusive ? 1 : 0);
+        if (detenteur != 0) {
+            ::kill(detenteur, SIGKILL);
+            ::waitpid(detenteur, nullptr, 0);
+        }
+        if (exclusive) {  // the pty keeps it after its holder: ours to clear
             const int fd = ouvrirEsclave();
             ::ioctl(fd, TIOCNXCL);
             ::close(fd);
