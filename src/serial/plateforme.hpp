@@ -15,8 +15,9 @@
 
 namespace gsicom {
 
-// The line settings gsicom changes. Every other field of the platform's own record
-// (flow control, special characters...) is kept by the port as getCommState read it.
+// The line settings gsicom chooses. The port sets every other field of the platform's
+// own record to one fixed line, whatever a previous program left in it: binary, no
+// flow control of any kind, DTR and RTS raised, no character replaced.
 struct LineSettings {
     std::uint32_t baudRate = 0;
     std::uint8_t byteSize = 0;
