@@ -1,7 +1,9 @@
 // The platform on Windows: the kernel32 serial API, Sleep, localtime and the command
 // interpreter's PAUSE.
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -130,6 +132,13 @@ public:
         std::tm t{};
         localtime_s(&t, &maintenant);
         return t;
+    }
+
+    // _commit is FlushFileBuffers on the stream's handle: the file's data and its
+    // metadata go to the disk.
+    bool flushToDisk(std::FILE* f) override
+    {
+        return std::fflush(f) == 0 && _commit(_fileno(f)) == 0;
     }
 
     void pause() override { std::system("PAUSE"); }
