@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -135,10 +136,19 @@ public:
     }
 
     // _commit is FlushFileBuffers on the stream's handle: the file's data and its
-    // metadata go to the disk.
+    // metadata go to the disk. Its failure is told as an I/O error: the C runtime's
+    // mapping of the Windows code says "Invalid argument", which tells the operator
+    // nothing.
     bool flushToDisk(std::FILE* f) override
     {
-        return std::fflush(f) == 0 && _commit(_fileno(f)) == 0;
+        if (std::fflush(f) != 0) {
+            return false;
+        }
+        if (_commit(_fileno(f)) != 0) {
+            errno = EIO;
+            return false;
+        }
+        return true;
     }
 
     void pause() override { std::system("PAUSE"); }
