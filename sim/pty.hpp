@@ -44,7 +44,8 @@ enum class Exclusif {
 // Opens the free slave for a moment (O_NOCTTY, read only) and clears an exclusive
 // mode left on it: a program killed, or crashed, runs no clean-up, and its mode
 // would refuse the port to every later run until the pty is gone. Call it only when
-// esclaveLibre has just said so: it must never clear a live holder's mode.
+// esclaveLibre has just said so: it must never clear a live holder's mode, nor be
+// seen by a program that looks for other holders of the port.
 Exclusif effacerExclusifLaisse(const std::string& esclave, int& erreur);
 
 }  // namespace gsicom::sim

@@ -91,12 +91,16 @@ Fin Serveur::suivreEsclave()
     if (!octets.empty()) {
         if (const Fin f = repondre(octets); f != Fin::continuer) return f;
     }
-    if (!libre) return Fin::continuer;
-    const Fin fin = portLibre();
-    // Only as the last holder goes: the look opens the slave, and the wake-up that
-    // brings must not look again.
-    if (!etaitLibre) effacerExclusif();
-    return fin;
+    if (!libre) {
+        regardNs.reset();
+        return Fin::continuer;
+    }
+    // The look for a left exclusive mode opens the slave: only once the port has
+    // stayed free a while, so that the program whose port scan has just closed it
+    // does not find the simulator on it at its real open; and only after a holder,
+    // not after the wake-up that the look's own open and close bring.
+    if (!etaitLibre) regardNs = nowNs() + 300000000u;
+    return portLibre();
 }
 
 // Nobody holds the port. What was still coming is lost, as on a real port that nobody
@@ -192,7 +196,9 @@ Fin Serveur::servir()
             {libre ? -1 : pty.master, short(POLLIN | (attenteEcriture ? POLLOUT : 0)), 0},
             {inotify, POLLIN, 0},
             {signaux, POLLIN, 0}};
-        const auto reveil = prochainEnvoi(maintenant);
+        auto reveil = prochainEnvoi(maintenant);
+        if (regardNs)
+            reveil = std::min(reveil.value_or(UINT64_MAX), std::max(*regardNs, maintenant));
         const std::uint64_t ns = reveil ? *reveil - maintenant : 0;
         const timespec attente{time_t(ns / 1000000000u), long(ns % 1000000000u)};
         if (::ppoll(fds, 3, reveil ? &attente : nullptr, nullptr) < 0 && errno != EINTR) {
@@ -205,6 +211,10 @@ Fin Serveur::servir()
         if (fds[0].revents & POLLOUT) attenteEcriture = false;
         if ((fds[0].revents & ~POLLOUT) != 0 || fds[1].revents != 0) {
             if (const Fin f = suivreEsclave(); f != Fin::continuer) return f;
+        }
+        if (regardNs && nowNs() >= *regardNs) {
+            regardNs.reset();
+            if (esclaveLibre(pty.master)) effacerExclusif();
         }
         emettre(nowNs());
     }

@@ -42,12 +42,13 @@ struct Serveur {
     Instrument instrument;
     std::uint64_t debutNs = nowNs();
     std::deque<Envoi> file{};
-    std::uint64_t ligneLibreNs = 0;  // the last byte sent has left the line
-    bool attenteEcriture = false;    // the pty is full: wait until it drains
-    bool aVider = false;             // bytes went to the slave since its input was flushed
-    std::size_t journalises = 0;     // requests already logged
-    bool libre = false;              // nobody had the slave open at the last look
-    bool session = false;            // requests came since the port was last free
+    std::uint64_t ligneLibreNs = 0;           // the last byte sent has left the line
+    bool attenteEcriture = false;             // the pty is full: wait until it drains
+    bool aVider = false;                      // bytes went to the slave since its input was flushed
+    std::size_t journalises = 0;              // requests already logged
+    bool libre = false;                       // nobody had the slave open at the last look
+    bool session = false;                     // requests came since the port was last free
+    std::optional<std::uint64_t> regardNs{};  // when to look for a left exclusive mode
 
     // One line: wall clock, seconds since start, then "> request" (C escapes,
     // without its CR LF), "< piece of a reply" (C escapes, as it went on the line,
