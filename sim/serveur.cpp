@@ -197,8 +197,9 @@ Fin Serveur::servir()
             {inotify, POLLIN, 0},
             {signaux, POLLIN, 0}};
         auto reveil = prochainEnvoi(maintenant);
-        if (regardNs)
+        if (regardNs) {
             reveil = std::min(reveil.value_or(UINT64_MAX), std::max(*regardNs, maintenant));
+        }
         const std::uint64_t ns = reveil ? *reveil - maintenant : 0;
         const timespec attente{time_t(ns / 1000000000u), long(ns % 1000000000u)};
         if (::ppoll(fds, 3, reveil ? &attente : nullptr, nullptr) < 0 && errno != EINTR) {
