@@ -58,11 +58,11 @@ terminer() {
     fi
 }
 
-# demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session, with these
-# options besides (faults); sets pty to its device.
+# demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session (for ever when
+# une_session is set empty), with these options besides (faults); sets pty to its device.
 demarrer_sim() {
     coproc SIM { exec "$SIM" --memoire "$MEMOIRE" --journal "$travail/requetes.log" \
-        --une-session "$@" 2>"$travail/sim.err"; }
+        ${une_session---une-session} "$@" 2>"$travail/sim.err"; }
     sim_pid=$SIM_PID
     local ligne=
     read -r -t 5 ligne <&"${SIM[0]}"
