@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "console/console_windows.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -139,6 +140,7 @@ public:
 
 std::unique_ptr<Platform> makeSystemPlatform()
 {
+    widenConsole();  // before the start screen's first line
     return std::make_unique<WindowsPlatform>();
 }
 

@@ -5,8 +5,10 @@
 # CASE
 #   telechargement        the native gsicom as COM1 (tools/com1.sh) downloads job 2
 #   effacement            the native gsicom downloads job 1, then erases job 2
-#   wine-prefixe          makes the Wine prefix of the test session
+#   wine-prefixe          makes the Wine prefix of the test session, which each Wine
+#                         run copies
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
+#   wine-effacement       and under Wine downloads job 1, then erases job 2
 #   wine-menage           removes the Wine prefix
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
 # Checked: the console text, the requests the simulator received, the exit code and
@@ -22,8 +24,7 @@ lire_arguments "$@"
 [[ $cas == wine-* ]] && preparer_wine
 case $cas in
     wine-prefixe)
-        # One prefix for the session; its server must be gone before the runs, or
-        # they would reach it and the machine's own /dev through it.
+        # One prefix for the session, its server gone before the runs copy it.
         rm -rf "$PREFIXE"
         "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
         "$WINESERVER" -w
@@ -32,15 +33,22 @@ case $cas in
         "$WINESERVER" -k 2>/dev/null
         rm -rf "$PREFIXE"
         exit 0 ;;
-    telechargement | effacement | wine-telechargement) ;;
+    telechargement | effacement | wine-telechargement | wine-effacement) ;;
     *) echo "session.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 exiger_root
-[[ $cas != wine-* || -d $PREFIXE ]] || { echo "no Wine prefix at $PREFIXE"; exit 1; }
 preparer_travail
+
+# executer ANSWERS: the run, native or under Wine, with those answers.
+executer() {
+    printf '%b' "$1" >"$travail/entree"
+    if [[ -n $sous_wine ]]; then lancer_wine 75; else lancer 45 "$GSICOM"; fi
+    attendre_sim
+}
 
 verifier_console() {
     ((code == 0)) || echec "exit code $code, expected 0"
+    [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
     local ports
     ports=$(grep -E $'^\t\t\tCOM [0-9]+$' "$travail/console.txt")
     [[ $ports == $'\t\t\tCOM 1' ]] || echec "ports listed: $(printf '%q' "$ports"), expected COM 1 alone"
@@ -63,32 +71,20 @@ verifier_fichier() {
 
 demarrer_sim
 lignes=$(lignes_du_job PONT-EST | wc -l)
-case $cas in
+case ${cas#wine-} in
     telechargement)
-        printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n2\n1\n1\n'
         verifier_console
-        [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
         verifier_fichier PONT-EST
         verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
     effacement)
-        printf '1\n2\n1\n1\n2\n1472583690\n2\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n1\n1\n2\n1472583690\n2\n'
         verifier_console
         ligne_attendue $'\t\t\t\tCHOIX : >>PONT-EST  KILLED'
         ligne_attendue 'FIN POUR LE MOMENT'
         verifier_fichier DEFAULT
         verifier_requetes < <(requetes_attendues 1 "$(lignes_du_job DEFAULT | wc -l)"
             printf '%s\n' c c JOB/ERASE/2) ;;
-    wine-telechargement)
-        printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer_wine 75
-        attendre_sim
-        verifier_console
-        verifier_fichier PONT-EST
-        verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
 esac
 port_ferme_vu
 ((echecs == 0)) || exit 1
