@@ -27,6 +27,9 @@ zip=$(ls build/windows/gsicom-*-win64.zip)
 rm -rf build/windows/zip && mkdir build/windows/zip
 (cd build/windows/zip && cmake -E tar xf "../$(basename "$zip")")
 echo "$zip: $(cd build/windows/zip && ls | tr '\n' ' ')"
+for t in LISEZMOI-README.txt LICENSE.txt; do  # read in Notepad: CR LF on every line
+    grep -qav $'\r$' "build/windows/zip/$t" && { echo "FAILED: $t in the ZIP has lines without CR LF"; exit 1; }
+done
 # The Wine runs and the import check take the ZIP's exe.
 exe=$PWD/build/windows/zip/gsicom.exe
 

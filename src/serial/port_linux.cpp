@@ -301,6 +301,24 @@ public:
         return t;
     }
 
+    // The file, then its folder: a new file's name is in the folder, which has its own
+    // blocks. A folder whose file system cannot sync it (EINVAL) keeps what it has.
+    bool flushToDisk(std::FILE* f) override
+    {
+        if (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) {
+            return false;
+        }
+        const int dossier = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dossier < 0) {
+            return false;
+        }
+        const bool ok = ::fsync(dossier) == 0 || errno == EINVAL;
+        const int erreur = errno;
+        ::close(dossier);
+        errno = erreur;
+        return ok;
+    }
+
     // A key on a terminal (typed after the prompt, in raw mode, where Ctrl-C is a key
     // too: the terminal is always given back as it was); otherwise one byte
     // of the input or its end, so that a run fed by a pipe never hangs here.

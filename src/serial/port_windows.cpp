@@ -1,7 +1,10 @@
 // The platform on Windows: the kernel32 serial API, Sleep, localtime and the command
 // interpreter's PAUSE.
+#include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -131,6 +134,22 @@ public:
         std::tm t{};
         localtime_s(&t, &maintenant);
         return t;
+    }
+
+    // _commit is FlushFileBuffers on the stream's handle: the file's data and its
+    // metadata go to the disk. Its failure is told as an I/O error: the C runtime's
+    // mapping of the Windows code says "Invalid argument", which tells the operator
+    // nothing.
+    bool flushToDisk(std::FILE* f) override
+    {
+        if (std::fflush(f) != 0) {
+            return false;
+        }
+        if (_commit(_fileno(f)) != 0) {
+            errno = EIO;
+            return false;
+        }
+        return true;
     }
 
     void pause() override { std::system("PAUSE"); }

@@ -130,6 +130,14 @@ case $base in
         commande=(bash -c 'set -o pipefail; { ulimit -f 4; exec "$0"; } | cat' "$GSICOM")
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : File too large')
         requetes=$(premieres 18; echo c) ;;
+    disque-refuse)  # the whole job came, but the disk does not take it from the cache
+        # (fsync fails): no closing menu, so no erase of the only copy
+        reponses="1\n2\n2\n1\n2\n$code_effacement\n-1\n" attendu=1 fichier='entier PONT-EST'
+        natif='a Linux library preloaded'
+        commande=(env LD_PRELOAD="$FSYNC_EIO"
+            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" "$GSICOM")
+        erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : Input/output error')
+        requetes=$job2 absent=('Que faire') ;;
 
     # --- The port cannot be used: nothing is listed, standard error says why
     tenu-par-sleep)  # another program has the port open, and asks for neither lock
