@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test of gsicom on a fresh machine: installs what it needs, builds the native,
 # sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
-# suite on the native and sanitizer builds (the Windows exe under Wine included),
+# suite on the native and sanitizer builds (the Windows exe under Wine in the first),
 # and gives each fuzz target a short run. The release files are checked too: the exe's
 # resources, the Debian package (lintian, then a whole run of the programs it holds),
 # and a second build in another folder that must give the same bytes.

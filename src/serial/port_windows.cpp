@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "console/console_windows.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -158,6 +159,7 @@ public:
 
 std::unique_ptr<Platform> makeSystemPlatform()
 {
+    widenConsole();  // before the start screen's first line
     return std::make_unique<WindowsPlatform>();
 }
 

@@ -20,11 +20,26 @@ lire_arguments() {
 
 passer() { echo "SKIPPED: $*"; exit 77; }
 
-# Wine runs need wine, the exe and the session's prefix (made by session.sh wine-prefixe).
+# Wine runs need wine, the exe and the prefix made once for the test session
+# (session.sh wine-prefixe); each run then takes a copy of its own (preparer_travail).
+sous_wine=
 preparer_wine() {
     [[ -n ${WINE-} && -x ${WINE-} ]] || passer "no wine here"
     [[ -f ${EXE-} ]] || passer "no gsicom.exe at ${EXE-}: cmake --preset windows && cmake --build build/windows"
     export WINEPREFIX=$PREFIXE WINEDEBUG=-all
+    sous_wine=1
+}
+
+# The run's own prefix, so that runs go side by side: its own com1 link and its own
+# wineserver (Wine starts one a prefix directory). Wine only reads the 700 MB of
+# system files, which are hard links; the registry, which its server writes back,
+# and every folder are copies.
+copier_prefixe() {
+    [[ -d $PREFIXE ]] || { echec "no Wine prefix at $PREFIXE"; exit 1; }
+    cp -a --link "$PREFIXE" "$travail/prefixe" &&
+        for f in "$PREFIXE"/*.reg; do cp --remove-destination "$f" "$travail/prefixe/"; done ||
+        { echec "cannot copy the Wine prefix"; exit 1; }
+    export WINEPREFIX=$travail/prefixe
 }
 
 # COM1 is a pty bind-mounted in a private /dev (com1.sh): root, or a normal user where
@@ -43,10 +58,16 @@ preparer_travail() {
     sim_pid=
     com1_options=()
     trap terminer EXIT
+    [[ -z $sous_wine ]] || copier_prefixe
 }
 
 terminer() {
     [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
+    if [[ -n $sous_wine ]]; then  # no server left behind, even after a run killed
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+        rm -rf "$travail/prefixe"
+    fi
     if ((echecs == 0)); then
         rm -rf "$travail"
     else
@@ -128,13 +149,14 @@ lancer() {
 
 # lancer_wine LIMIT: gsicom.exe under Wine with the same pty as COM1. Wine's own
 # links to the machine's ports are not seen in the private /dev, where ttyS0 is the
-# pty; com1 leads to it, and the server ends with the run. Of standard error only
-# the program's lines are kept, those that begin with ">>": Wine adds its own.
+# pty; the run's prefix links com1 to it, and its server ends with the run. Of
+# standard error only the program's lines are kept, those that begin with ">>":
+# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine.
 lancer_wine() {
-    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err
+    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err PRECHARGE=${PRECHARGE-}
     lancer "$1" bash -c 'rm -f "$WINEPREFIX"/dosdevices/com*
         ln -s "$PTY" "$WINEPREFIX/dosdevices/com1"
-        "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
+        LD_PRELOAD=$PRECHARGE "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
         grep -a "^>>" "$WINE_ERR" >&2
         "$WINESERVER" -k 2>/dev/null; exit $code'
 }

@@ -8,8 +8,10 @@
 #   tue-puis-relance      a gsicom killed mid-transfer, then a second run that lists COM1
 #   sim-suspendu          the simulator stopped while its slave is closed twice, then
 #                         opened twice: it rests, answers, and ends on SIGTERM
-#   wine-prefixe          makes the Wine prefix of the test session
+#   wine-prefixe          makes the Wine prefix of the test session, which each Wine
+#                         run copies
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
+#   wine-effacement       and under Wine downloads job 1, then erases job 2
 #   wine-menage           removes the Wine prefix
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
 # Checked: the console text, the requests the simulator received, the exit code and
@@ -25,8 +27,7 @@ lire_arguments "$@"
 [[ $cas == wine-* ]] && preparer_wine
 case $cas in
     wine-prefixe)
-        # One prefix for the session; its server must be gone before the runs, or
-        # they would reach it and the machine's own /dev through it.
+        # One prefix for the session, its server gone before the runs copy it.
         rm -rf "$PREFIXE"
         "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
         "$WINESERVER" -w
@@ -35,15 +36,22 @@ case $cas in
         "$WINESERVER" -k 2>/dev/null
         rm -rf "$PREFIXE"
         exit 0 ;;
-    telechargement | effacement | tue-puis-relance | sim-suspendu | wine-telechargement) ;;
+    telechargement | effacement | tue-puis-relance | sim-suspendu | wine-telechargement | wine-effacement) ;;
     *) echo "session.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 exiger_root
-[[ $cas != wine-* || -d $PREFIXE ]] || { echo "no Wine prefix at $PREFIXE"; exit 1; }
 preparer_travail
+
+# executer ANSWERS: the run, native or under Wine, with those answers.
+executer() {
+    printf '%b' "$1" >"$travail/entree"
+    if [[ -n $sous_wine ]]; then lancer_wine 75; else lancer 45 "$GSICOM"; fi
+    attendre_sim
+}
 
 verifier_console() {
     ((code == 0)) || echec "exit code $code, expected 0"
+    [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
     local ports
     ports=$(grep -E $'^\t\t\tCOM [0-9]+$' "$travail/console.txt")
     [[ $ports == $'\t\t\tCOM 1' ]] || echec "ports listed: $(printf '%q' "$ports"), expected COM 1 alone"
@@ -67,19 +75,14 @@ verifier_fichier() {
 [[ $cas == tue-puis-relance || $cas == sim-suspendu ]] && une_session=  # it serves on
 demarrer_sim
 lignes=$(lignes_du_job PONT-EST | wc -l)
-case $cas in
+case ${cas#wine-} in
     telechargement)
-        printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n2\n1\n1\n'
         verifier_console
-        [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
         verifier_fichier PONT-EST
         verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
     effacement)
-        printf '1\n2\n1\n1\n2\n1472583690\n2\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n1\n1\n2\n1472583690\n2\n'
         verifier_console
         ligne_attendue $'\t\t\t\tCHOIX : >>PONT-EST  KILLED'
         ligne_attendue 'FIN POUR LE MOMENT'
@@ -108,7 +111,6 @@ case $cas in
         printf '1\n2\n2\n1\n1\n' >"$travail/entree"
         lancer 45 "$GSICOM"
         verifier_console
-        [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
         verifier_fichier PONT-EST
         arreter_sim ;;
     sim-suspendu)
@@ -137,13 +139,6 @@ case $cas in
         sim_pid=
         ((code == 0)) || echec "gsicom-sim ended with code $code on SIGTERM"
         echo "gsicom-sim ended $((($(date +%s%N) - t0) / 1000000)) ms after SIGTERM" ;;
-    wine-telechargement)
-        printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer_wine 75
-        attendre_sim
-        verifier_console
-        verifier_fichier PONT-EST
-        verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
 esac
 port_ferme_vu
 ((echecs == 0)) || exit 1
