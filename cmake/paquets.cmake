@@ -23,8 +23,12 @@ set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/apres-cpack.cmake)
 
 if(WIN32)
   install(TARGETS gsicom RUNTIME DESTINATION .)
-  install(FILES docs/LISEZMOI-README.txt DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  # The text files with CR LF: Notepad before Windows 10 1809 shows LF alone as one line.
+  configure_file(docs/LISEZMOI-README.txt ${PROJECT_BINARY_DIR}/zip-textes/LISEZMOI-README.txt
+    @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE ${PROJECT_BINARY_DIR}/zip-textes/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/zip-textes/LISEZMOI-README.txt
+    ${PROJECT_BINARY_DIR}/zip-textes/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "gsicom-${PROJECT_VERSION}-win64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)

@@ -146,16 +146,30 @@ TEST(Telechargement, AFileThatCannotBeCreatedEndsWithCodeOne)
     EXPECT_EQ(banc.requetes().back(), "?");
 }
 
-TEST(Telechargement, AFailedWriteIsReportedAndTheTransferEnded)
+TEST(Telechargement, AFailedWriteIsReportedAndTheTransferEndedWithNoEraseOffered)
 {
-    Banc banc;
-    ASSERT_EQ(::symlink("/dev/full", kNomPontEst), 0);  // a disk with no room left
-    EXPECT_EQ(banc.lancer("1\n2\n2\n1\n"), 1);
-    EXPECT_NE(banc.erreurs.find(">> Erreur d ecriture du fichier "), std::string::npos);
-    EXPECT_NE(banc.erreurs.find(std::strerror(ENOSPC)), std::string::npos);
-    EXPECT_EQ(banc.requetes().back(), "c");
-    EXPECT_EQ(banc.requetes()[banc.requetes().size() - 2], "JOB/RCV/OBSERV/2");
-    EXPECT_EQ(banc.sortie.find("Que faire"), std::string::npos);
+    const struct {
+        bool disquePlein;  // the first write fails; otherwise the flush to the disk does
+        int erreur;
+        const char* avantDernier;  // the request before the closing "c"
+    } cas[] = {
+        {true, ENOSPC, "JOB/RCV/OBSERV/2"},
+        {false, EIO, "?"},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        if (c.disquePlein) {
+            ASSERT_EQ(::symlink("/dev/full", kNomPontEst), 0);  // a disk with no room left
+        } else {
+            banc.preparer = [&](PlateformeSimulee& os) { os.erreurDisque = c.erreur; };
+        }
+        EXPECT_EQ(banc.lancer("1\n2\n2\n1\n2\n1472583690\n-1\n"), 1);
+        EXPECT_EQ(banc.erreurs, ">> Erreur d ecriture du fichier " + std::string(kNomPontEst) +
+                                    " : " + std::strerror(c.erreur) + "\n");
+        EXPECT_EQ(banc.requetes().back(), "c");
+        EXPECT_EQ(banc.requetes()[banc.requetes().size() - 2], c.avantDernier);
+        EXPECT_EQ(banc.sortie.find("Que faire"), std::string::npos);
+    }
 }
 
 TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCodeFive)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test of gsicom on a fresh machine: installs what it needs, builds the native,
 # sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
-# suite on the native and sanitizer builds (the Windows exe under Wine included),
+# suite on the native and sanitizer builds (the Windows exe under Wine in the first),
 # and gives each fuzz target a short run. The release files are checked too: the exe's
 # resources, the Debian package (lintian, then a whole run of the programs it holds),
 # and a second build in another folder that must give the same bytes.
@@ -27,6 +27,9 @@ zip=$(ls build/windows/gsicom-*-win64.zip)
 rm -rf build/windows/zip && mkdir build/windows/zip
 (cd build/windows/zip && cmake -E tar xf "../$(basename "$zip")")
 echo "$zip: $(cd build/windows/zip && ls | tr '\n' ' ')"
+for t in LISEZMOI-README.txt LICENSE.txt; do  # read in Notepad: CR LF on every line
+    grep -qav $'\r$' "build/windows/zip/$t" && { echo "FAILED: $t in the ZIP has lines without CR LF"; exit 1; }
+done
 # The Wine runs and the import check take the ZIP's exe.
 exe=$PWD/build/windows/zip/gsicom.exe
 

@@ -158,7 +158,9 @@ Issue telechargerJob(Etat& e)
     int vides = 0;
     const Issue issue = recevoirJob(e, fichier.f, vides);
     envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
-    if (!fichier.fermer() && issue == kContinuer) {
+    // The closing menu may erase the job next: the file must be on the disk first,
+    // not in a cache that a flat battery or a pulled stick would lose.
+    if (issue == kContinuer && (!e.os.flushToDisk(fichier.f) || !fichier.fermer())) {
         signalerErreurEcriture(e);
         return kCodeErreur;
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -57,6 +58,10 @@ public:
     virtual std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
+    // Puts the export file `f`, just made in the current folder, on the disk itself and
+    // not only in the system's cache: the job may be erased from the instrument next.
+    // False, with errno set, when the disk refused it.
+    virtual bool flushToDisk(std::FILE* f) = 0;
     // Waits for a key press before the program ends (the console may close after).
     virtual void pause() = 0;
 };

@@ -1,11 +1,15 @@
 // The platform on Windows: the kernel32 serial API, Sleep, localtime and the command
 // interpreter's PAUSE.
+#include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "console/console_windows.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -160,6 +164,22 @@ public:
         return t;
     }
 
+    // _commit is FlushFileBuffers on the stream's handle: the file's data and its
+    // metadata go to the disk. Its failure is told as an I/O error: the C runtime's
+    // mapping of the Windows code says "Invalid argument", which tells the operator
+    // nothing.
+    bool flushToDisk(std::FILE* f) override
+    {
+        if (std::fflush(f) != 0) {
+            return false;
+        }
+        if (_commit(_fileno(f)) != 0) {
+            errno = EIO;
+            return false;
+        }
+        return true;
+    }
+
     void pause() override { std::system("PAUSE"); }
 };
 
@@ -167,6 +187,7 @@ public:
 
 std::unique_ptr<Platform> makeSystemPlatform()
 {
+    widenConsole();  // before the start screen's first line
     return std::make_unique<WindowsPlatform>();
 }
 

@@ -5,12 +5,13 @@
 # the console text, the requests the simulator logged, the export file. Each failed
 # check is counted by echec; the work directory is kept when one failed.
 
-# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
+# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails), and
+# for Wine EXE, WINE, WINESERVER, PREFIXE.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac
@@ -19,11 +20,26 @@ lire_arguments() {
 
 passer() { echo "SKIPPED: $*"; exit 77; }
 
-# Wine runs need wine, the exe and the session's prefix (made by session.sh wine-prefixe).
+# Wine runs need wine, the exe and the prefix made once for the test session
+# (session.sh wine-prefixe); each run then takes a copy of its own (preparer_travail).
+sous_wine=
 preparer_wine() {
     [[ -n ${WINE-} && -x ${WINE-} ]] || passer "no wine here"
     [[ -f ${EXE-} ]] || passer "no gsicom.exe at ${EXE-}: cmake --preset windows && cmake --build build/windows"
     export WINEPREFIX=$PREFIXE WINEDEBUG=-all
+    sous_wine=1
+}
+
+# The run's own prefix, so that runs go side by side: its own com1 link and its own
+# wineserver (Wine starts one a prefix directory). Wine only reads the 700 MB of
+# system files, which are hard links; the registry, which its server writes back,
+# and every folder are copies.
+copier_prefixe() {
+    [[ -d $PREFIXE ]] || { echec "no Wine prefix at $PREFIXE"; exit 1; }
+    cp -a --link "$PREFIXE" "$travail/prefixe" &&
+        for f in "$PREFIXE"/*.reg; do cp --remove-destination "$f" "$travail/prefixe/"; done ||
+        { echec "cannot copy the Wine prefix"; exit 1; }
+    export WINEPREFIX=$travail/prefixe
 }
 
 # COM1 is a pty bind-mounted in a private /dev (com1.sh): root, or a normal user where
@@ -42,10 +58,16 @@ preparer_travail() {
     sim_pid=
     com1_options=()
     trap terminer EXIT
+    [[ -z $sous_wine ]] || copier_prefixe
 }
 
 terminer() {
     [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
+    if [[ -n $sous_wine ]]; then  # no server left behind, even after a run killed
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+        rm -rf "$travail/prefixe"
+    fi
     if ((echecs == 0)); then
         rm -rf "$travail"
     else
@@ -57,11 +79,11 @@ terminer() {
     fi
 }
 
-# demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session, with these
-# options besides (faults); sets pty to its device.
+# demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session (for ever when
+# une_session is set empty), with these options besides (faults); sets pty to its device.
 demarrer_sim() {
     coproc SIM { exec "$SIM" --memoire "$MEMOIRE" --journal "$travail/requetes.log" \
-        --une-session "$@" 2>"$travail/sim.err"; }
+        ${une_session---une-session} "$@" 2>"$travail/sim.err"; }
     sim_pid=$SIM_PID
     local ligne=
     read -r -t 5 ligne <&"${SIM[0]}"
@@ -127,13 +149,14 @@ lancer() {
 
 # lancer_wine LIMIT: gsicom.exe under Wine with the same pty as COM1. Wine's own
 # links to the machine's ports are not seen in the private /dev, where ttyS0 is the
-# pty; com1 leads to it, and the server ends with the run. Of standard error only
-# the program's lines are kept, those that begin with ">>": Wine adds its own.
+# pty; the run's prefix links com1 to it, and its server ends with the run. Of
+# standard error only the program's lines are kept, those that begin with ">>":
+# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine.
 lancer_wine() {
-    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err
+    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err PRECHARGE=${PRECHARGE-}
     lancer "$1" bash -c 'rm -f "$WINEPREFIX"/dosdevices/com*
         ln -s "$PTY" "$WINEPREFIX/dosdevices/com1"
-        "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
+        LD_PRELOAD=$PRECHARGE "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
         grep -a "^>>" "$WINE_ERR" >&2
         "$WINESERVER" -k 2>/dev/null; exit $code'
 }

@@ -5,8 +5,13 @@
 # CASE
 #   telechargement        the native gsicom as COM1 (tools/com1.sh) downloads job 2
 #   effacement            the native gsicom downloads job 1, then erases job 2
-#   wine-prefixe          makes the Wine prefix of the test session
+#   tue-puis-relance      a gsicom killed mid-transfer, then a second run that lists COM1
+#   sim-suspendu          the simulator stopped while its slave is closed twice, then
+#                         opened twice: it rests, answers, and ends on SIGTERM
+#   wine-prefixe          makes the Wine prefix of the test session, which each Wine
+#                         run copies
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
+#   wine-effacement       and under Wine downloads job 1, then erases job 2
 #   wine-menage           removes the Wine prefix
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
 # Checked: the console text, the requests the simulator received, the exit code and
@@ -22,8 +27,7 @@ lire_arguments "$@"
 [[ $cas == wine-* ]] && preparer_wine
 case $cas in
     wine-prefixe)
-        # One prefix for the session; its server must be gone before the runs, or
-        # they would reach it and the machine's own /dev through it.
+        # One prefix for the session, its server gone before the runs copy it.
         rm -rf "$PREFIXE"
         "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
         "$WINESERVER" -w
@@ -32,15 +36,22 @@ case $cas in
         "$WINESERVER" -k 2>/dev/null
         rm -rf "$PREFIXE"
         exit 0 ;;
-    telechargement | effacement | wine-telechargement) ;;
+    telechargement | effacement | tue-puis-relance | sim-suspendu | wine-telechargement | wine-effacement) ;;
     *) echo "session.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 exiger_root
-[[ $cas != wine-* || -d $PREFIXE ]] || { echo "no Wine prefix at $PREFIXE"; exit 1; }
 preparer_travail
+
+# executer ANSWERS: the run, native or under Wine, with those answers.
+executer() {
+    printf '%b' "$1" >"$travail/entree"
+    if [[ -n $sous_wine ]]; then lancer_wine 75; else lancer 45 "$GSICOM"; fi
+    attendre_sim
+}
 
 verifier_console() {
     ((code == 0)) || echec "exit code $code, expected 0"
+    [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
     local ports
     ports=$(grep -E $'^\t\t\tCOM [0-9]+$' "$travail/console.txt")
     [[ $ports == $'\t\t\tCOM 1' ]] || echec "ports listed: $(printf '%q' "$ports"), expected COM 1 alone"
@@ -61,34 +72,73 @@ verifier_fichier() {
     cmp "$travail/attendu" "$chemin_export" >&2 || echec "export file bytes differ from the job's lines"
 }
 
+[[ $cas == tue-puis-relance || $cas == sim-suspendu ]] && une_session=  # it serves on
 demarrer_sim
 lignes=$(lignes_du_job PONT-EST | wc -l)
-case $cas in
+case ${cas#wine-} in
     telechargement)
-        printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n2\n1\n1\n'
         verifier_console
-        [[ -s $travail/erreurs.txt ]] && echec "standard error not empty"
         verifier_fichier PONT-EST
         verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
     effacement)
-        printf '1\n2\n1\n1\n2\n1472583690\n2\n' >"$travail/entree"
-        lancer 45 "$GSICOM"
-        attendre_sim
+        executer '1\n2\n1\n1\n2\n1472583690\n2\n'
         verifier_console
         ligne_attendue $'\t\t\t\tCHOIX : >>PONT-EST  KILLED'
         ligne_attendue 'FIN POUR LE MOMENT'
         verifier_fichier DEFAULT
         verifier_requetes < <(requetes_attendues 1 "$(lignes_du_job DEFAULT | wc -l)"
             printf '%s\n' c c JOB/ERASE/2) ;;
-    wine-telechargement)
+    tue-puis-relance)
+        # SIGKILL runs no clean-up: the exclusive mode stays on the pty, and only the
+        # simulator can clear it once the slave is free.
+        printf '1\n2\n3\n1\n1\n' >"$travail/entree"
+        (cd "$travail" && exec "$COM1" "$pty" "$GSICOM" <entree >/dev/null 2>&1) &
+        premier=$!
+        for _ in {1..200}; do  # until the second line of job 3 is asked for
+            (($(requetes_recues | sed -n '/^JOB\/RCV/,$p' | grep -c '^?$') >= 1)) && break
+            sleep 0.1
+        done
+        kill -KILL $(cat "/proc/$premier/task/$premier/children")  # gsicom, in com1.sh's namespace
+        wait "$premier"
+        efface=
+        for _ in {1..30}; do  # it looks once the port has stayed free for 0.3 s
+            grep -q '# mode exclusif laisse par un programme termine : efface$' \
+                "$travail/requetes.log" && efface=1 && break
+            sleep 0.1
+        done
+        [[ -n $efface ]] || echec "the simulator did not clear the killed run's exclusive mode"
         printf '1\n2\n2\n1\n1\n' >"$travail/entree"
-        lancer_wine 75
-        attendre_sim
+        lancer 45 "$GSICOM"
         verifier_console
         verifier_fichier PONT-EST
-        verifier_requetes < <(requetes_attendues 2 "$lignes") ;;
+        arreter_sim ;;
+    sim-suspendu)
+        # inotify merges the second of two identical events: two opens, then two
+        # closes, while the simulator cannot read them.
+        kill -STOP "$sim_pid"; exec 3<>"$pty" 4<>"$pty"; kill -CONT "$sim_pid"
+        sleep 0.2; exec 3<&-; sleep 0.2
+        printf 'a\r\n' >&4
+        reponse=
+        read -r -t 2 -u 4 reponse
+        [[ $reponse == $'?\r' ]] || echec "no reply to a holder that opened twice: $(printf '%q' "$reponse")"
+        exec 4<&-
+        exec 3<>"$pty"; sleep 0.2; exec 4<>"$pty"; sleep 0.2
+        kill -STOP "$sim_pid"; exec 3<&- 4<&-; kill -CONT "$sim_pid"
+        sleep 0.2
+        cpu() { awk '{ print $14 + $15 }' "/proc/$sim_pid/stat"; }
+        avant=$(cpu); sleep 1
+        (($(cpu) - avant <= $(getconf CLK_TCK) / 20)) ||
+            echec "gsicom-sim took $(($(cpu) - avant)) ticks of CPU in 1 s with nobody on the port"
+        t0=$(date +%s%N)
+        kill -TERM "$sim_pid"
+        for _ in {1..10}; do kill -0 "$sim_pid" 2>/dev/null && sleep 0.1; done
+        kill -0 "$sim_pid" 2>/dev/null && echec "gsicom-sim still serving 1 s after SIGTERM"
+        kill -KILL "$sim_pid" 2>/dev/null
+        wait "$sim_pid"; code=$?
+        sim_pid=
+        ((code == 0)) || echec "gsicom-sim ended with code $code on SIGTERM"
+        echo "gsicom-sim ended $((($(date +%s%N) - t0) / 1000000)) ms after SIGTERM" ;;
 esac
 port_ferme_vu
 ((echecs == 0)) || exit 1

@@ -1,6 +1,7 @@
 #include "plateforme_simulee.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 #include "serial/delai.hpp"
@@ -110,6 +111,15 @@ std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath,
         }
     }
     return nullptr;
+}
+
+bool PlateformeSimulee::flushToDisk(std::FILE* f)
+{
+    if (std::fflush(f) != 0) {
+        return false;
+    }
+    errno = erreurDisque;
+    return erreurDisque == 0;
 }
 
 std::tm PlateformeSimulee::heureParDefaut()

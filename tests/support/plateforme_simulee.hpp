@@ -31,6 +31,7 @@ public:
     bool echecOuvertureChoisie = false;  // the port opens for the scan, not after it
     bool echecGetCommState = false;
     bool echecSetCommState = false;
+    int erreurDisque = 0;  // errno of a flush to the disk that fails; 0: it works
     std::tm heure = heureParDefaut();
 
     // What the run did.
@@ -46,6 +47,7 @@ public:
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     void pause() override { ++pauses; }
+    bool flushToDisk(std::FILE* f) override;
 
     static std::tm heureParDefaut();
 
