@@ -44,8 +44,9 @@ enum class Exclusif {
 // Opens the free slave for a moment (O_NOCTTY, read only) and clears an exclusive
 // mode left on it: a program killed, or crashed, runs no clean-up, and its mode
 // would refuse the port to every later run until the pty is gone. Call it only when
-// esclaveLibre has just said so: it must never clear a live holder's mode, nor be
-// seen by a program that looks for other holders of the port.
+// esclaveLibre has just said so, and nobody has touched the port for a while: a
+// program that opens it within the look's microseconds could lose its own mode, or
+// find the simulator among the port's holders.
 Exclusif effacerExclusifLaisse(const std::string& esclave, int& erreur);
 
 }  // namespace gsicom::sim

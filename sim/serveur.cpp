@@ -81,10 +81,7 @@ Fin Serveur::repondre(std::string_view octets)
 // program wrote before its last close is then read now, and heard by nobody.
 Fin Serveur::suivreEsclave()
 {
-    alignas(inotify_event) char evenements[4096];
-    while (::read(inotify, evenements, sizeof evenements) > 0) {
-    }
-    const bool etaitLibre = libre;
+    oublierEvenements();
     libre = esclaveLibre(pty.master);
     std::string octets;
     if (!lire(octets)) return Fin::erreur;
@@ -95,12 +92,20 @@ Fin Serveur::suivreEsclave()
         regardNs.reset();
         return Fin::continuer;
     }
-    // The look for a left exclusive mode opens the slave: only once the port has
-    // stayed free a while, so that the program whose port scan has just closed it
-    // does not find the simulator on it at its real open; and only after a holder,
-    // not after the wake-up that the look's own open and close bring.
-    if (!etaitLibre) regardNs = nowNs() + 300000000u;
+    // The look for a left exclusive mode opens the slave: only once nobody has
+    // touched the port for a while, so that the program whose port scan has just
+    // closed it does not find the simulator on it at its real open.
+    regardNs = nowNs() + 300000000u;
     return portLibre();
+}
+
+// The inotify events read so far say only that something happened: the master is
+// asked who holds the slave.
+void Serveur::oublierEvenements()
+{
+    alignas(inotify_event) char evenements[4096];
+    while (::read(inotify, evenements, sizeof evenements) > 0) {
+    }
 }
 
 // Nobody holds the port. What was still coming is lost, as on a real port that nobody
@@ -215,7 +220,10 @@ Fin Serveur::servir()
         }
         if (regardNs && nowNs() >= *regardNs) {
             regardNs.reset();
-            if (esclaveLibre(pty.master)) effacerExclusif();
+            if (esclaveLibre(pty.master)) {
+                effacerExclusif();
+                oublierEvenements();  // the look's own open and close are no news
+            }
         }
         emettre(nowNs());
     }

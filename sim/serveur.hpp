@@ -64,6 +64,7 @@ private:
     Fin suivreEsclave();
     Fin portLibre();
     void effacerExclusif();
+    void oublierEvenements();
     void emettre(std::uint64_t maintenant);
     std::optional<std::uint64_t> prochainEnvoi(std::uint64_t maintenant) const;
 };

@@ -50,7 +50,8 @@ public:
     }
 
     // The file, then its folder: a new file's name is in the folder, which has its own
-    // blocks. A folder whose file system cannot sync it (EINVAL) keeps what it has.
+    // blocks. A folder this account may not read (write and search rights alone), or
+    // whose file system cannot sync it (EINVAL), keeps what it has: no disk refused.
     bool flushToDisk(std::FILE* f) override
     {
         if (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) {
@@ -58,7 +59,7 @@ public:
         }
         const int dossier = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dossier < 0) {
-            return false;
+            return errno == EACCES;
         }
         const bool ok = ::fsync(dossier) == 0 || errno == EINVAL;
         const int erreur = errno;

@@ -32,14 +32,20 @@ preparer_wine() {
 
 # The run's own prefix, so that runs go side by side: its own com1 link and its own
 # wineserver (Wine starts one a prefix directory). Wine only reads the 700 MB of
-# system files, which are hard links; the registry, which its server writes back,
-# and every folder are copies.
+# system files, which are hard links (so the copy stands beside the prefix, on its
+# file system); the registry, which its server writes back, and every folder are
+# copies. WINEPREFIX leads to the copy before it is made: the clean-up stops and
+# removes the copy's server and files, never the shared prefix's.
+prefixe_copie=
 copier_prefixe() {
     [[ -d $PREFIXE ]] || { echec "no Wine prefix at $PREFIXE"; exit 1; }
-    cp -a --link "$PREFIXE" "$travail/prefixe" &&
-        for f in "$PREFIXE"/*.reg; do cp --remove-destination "$f" "$travail/prefixe/"; done ||
-        { echec "cannot copy the Wine prefix"; exit 1; }
-    export WINEPREFIX=$travail/prefixe
+    prefixe_copie=$(mktemp -d "$PREFIXE.copie.XXXXXX") || { echec "no folder beside $PREFIXE"; exit 1; }
+    export WINEPREFIX=$prefixe_copie
+    cp -a --link "$PREFIXE/." "$prefixe_copie/" || { echec "cannot copy the Wine prefix"; exit 1; }
+    local f
+    for f in "$PREFIXE"/*.reg; do
+        cp --remove-destination "$f" "$prefixe_copie/" || { echec "cannot copy $f"; exit 1; }
+    done
 }
 
 # COM1 is a pty bind-mounted in a private /dev (com1.sh): root, or a normal user where
@@ -63,10 +69,10 @@ preparer_travail() {
 
 terminer() {
     [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null
-    if [[ -n $sous_wine ]]; then  # no server left behind, even after a run killed
+    if [[ -n $prefixe_copie ]]; then  # no server left behind, even after a run killed
         "$WINESERVER" -k 2>/dev/null
         "$WINESERVER" -w 2>/dev/null
-        rm -rf "$travail/prefixe"
+        rm -rf "$prefixe_copie"
     fi
     if ((echecs == 0)); then
         rm -rf "$travail"

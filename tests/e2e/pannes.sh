@@ -142,7 +142,8 @@ case $base in
         # (fsync fails): no closing menu, so no erase of the only copy
         # (under Wine, _commit's fsync)
         reponses="1\n2\n2\n1\n2\n$code_effacement\n-1\n" attendu=1 fichier='entier PONT-EST'
-        precharge=$FSYNC_EIO
+        precharge=${FSYNC_EIO:-}
+        [[ -n $precharge ]] || passer "no FSYNC_EIO library given"
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : Input/output error')
         requetes=$job2 absent=('Que faire') ;;
 
@@ -266,7 +267,15 @@ verifier_fenetre() {
         heure=$(grep -E '^[0-9:.]+ +[0-9]+\.[0-9]+ > ' "$travail/requetes.log" | sed -n "${ref}p" | cut -d' ' -f1)
     fi
     [[ -n $heure ]] || { echec "no request $ref in the log"; return; }
-    local ms=$(((fin_ms - $(ms_du_jour "$heure") + 86400000) % 86400000))
+    # Under Wine, the end is the port's release: the pause's cmd.exe and Wine's own
+    # ending after it are not the program's waits.
+    local fin=$fin_ms
+    if [[ -n $sous_wine ]]; then
+        fin=$(grep -m1 ' # port ferme par le programme$' "$travail/requetes.log" | cut -d' ' -f1)
+        [[ -n $fin ]] || { echec "the simulator did not see the port closed"; return; }
+        fin=$(ms_du_jour "$fin")
+    fi
+    local ms=$(((fin - $(ms_du_jour "$heure") + 86400000) % 86400000))
     printf 'run ended %d.%03d s after request %s\n' $((ms / 1000)) $((ms % 1000)) "$ref"
     ((ms >= $(millisecondes "$min") && ms <= $(millisecondes "$max"))) ||
         echec "run ended $ms ms after request $ref, expected $min to $max s"

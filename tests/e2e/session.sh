@@ -6,14 +6,15 @@
 #   telechargement        the native gsicom as COM1 (tools/com1.sh) downloads job 2
 #   effacement            the native gsicom downloads job 1, then erases job 2
 #   tue-puis-relance      a gsicom killed mid-transfer, then a second run that lists COM1
-#   sim-suspendu          the simulator stopped while its slave is closed twice, then
-#                         opened twice: it rests, answers, and ends on SIGTERM
+#   sim-suspendu          the simulator stopped while its slave is opened twice, then
+#                         while it is closed twice: it answers, rests, and ends on SIGTERM
 #   wine-prefixe          makes the Wine prefix of the test session, which each Wine
 #                         run copies
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
 #   wine-effacement       and under Wine downloads job 1, then erases job 2
 #   wine-menage           removes the Wine prefix
-# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, and for Wine EXE, WINE, WINESERVER, PREFIXE.
+# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO, and for Wine EXE, WINE, WINESERVER,
+# PREFIXE.
 # Checked: the console text, the requests the simulator received, the exit code and
 # the export file byte for byte. Exit 0 when all holds, 77 when the case cannot run
 # here (CTest shows it skipped), 1 otherwise, with what differed.
@@ -32,9 +33,9 @@ case $cas in
         "$WINE" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
         "$WINESERVER" -w
         exit 0 ;;
-    wine-menage)
+    wine-menage)  # with the copies of runs killed before their own clean-up
         "$WINESERVER" -k 2>/dev/null
-        rm -rf "$PREFIXE"
+        rm -rf "$PREFIXE" "$PREFIXE".copie.*
         exit 0 ;;
     telechargement | effacement | tue-puis-relance | sim-suspendu | wine-telechargement | wine-effacement) ;;
     *) echo "session.sh: unknown case: $cas" >&2; exit 2 ;;
@@ -90,6 +91,8 @@ case ${cas#wine-} in
         verifier_requetes < <(requetes_attendues 1 "$(lignes_du_job DEFAULT | wc -l)"
             printf '%s\n' c c JOB/ERASE/2) ;;
     tue-puis-relance)
+        # Only root opens a pty past the exclusive mode a killed run left.
+        [[ $(id -u) -eq 0 ]] || passer "needs root: the simulator opens the pty past its exclusive mode"
         # SIGKILL runs no clean-up: the exclusive mode stays on the pty, and only the
         # simulator can clear it once the slave is free.
         printf '1\n2\n3\n1\n1\n' >"$travail/entree"
