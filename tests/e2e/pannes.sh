@@ -120,8 +120,8 @@ case $base in
             # lines fill the disk to the byte (each stored with CR CR LF), and the fourth
             # finds no room at all.
             premiere=$(lignes_du_job PONT-EST | head -n 1)
-            sim[3]="18=${longue:0:$((4096 - ${#premiere} - 3 - 2003 - 3))}\r\n"
-            sim+=(--reponse-a "19=$bloc\r\n")
+            juste=${longue:0:$((4096 - ${#premiere} - 3 - 2003 - 3))}
+            sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$juste\r\n" --reponse-a "19=$bloc\r\n")
             requetes=$(premieres 19; echo c)
         fi ;;
     signaux-ignores)  # started in the background by a script under trap "" HUP, as nohup
@@ -271,7 +271,7 @@ verifier_fenetre() {
     # ending after it are not the program's waits.
     local fin=$fin_ms
     if [[ -n $sous_wine ]]; then
-        fin=$(grep -m1 ' # port ferme par le programme$' "$travail/requetes.log" | cut -d' ' -f1)
+        fin=$(heure_port_ferme)
         [[ -n $fin ]] || { echec "the simulator did not see the port closed"; return; }
         fin=$(ms_du_jour "$fin")
     fi
