@@ -1,5 +1,6 @@
 #include "instrument.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 namespace gsicom::sim {
@@ -75,7 +76,7 @@ Instrument::Instrument(Memoire memoire, Pannes pannes)
 {
 }
 
-std::vector<Morceau> Instrument::recevoir(std::string_view octets)
+std::vector<Morceau> Instrument::recevoir(std::string_view octets, bool lues)
 {
     std::vector<Morceau> morceaux;
     for (const char c : octets) {
@@ -100,10 +101,13 @@ std::vector<Morceau> Instrument::recevoir(std::string_view octets)
             raccroche_ = true;
             break;
         }
-        std::string reponse = repondre(texte);  // the memory moves on even when silent
-        if (auto it = pannes_.reponseA.find(index); it != pannes_.reponseA.end()) {
+        // The memory moves on even when silent. A request it cannot read gets no
+        // chosen reply either: neither its rank nor its text reach the instrument.
+        std::string reponse = lues ? repondre(texte) : kErreur;
+        if (auto it = pannes_.reponseA.find(index); lues && it != pannes_.reponseA.end()) {
             reponse = it->second;
-        } else if (auto it = pannes_.reponsePour.find(texte); it != pannes_.reponsePour.end()) {
+        } else if (auto it = pannes_.reponsePour.find(texte);
+                   lues && it != pannes_.reponsePour.end()) {
             reponse = it->second;
         }
         const bool silence = (pannes_.silenceDes != 0 && index >= pannes_.silenceDes) ||
@@ -187,6 +191,25 @@ std::string Instrument::repondre(const std::string& texte)
         case TypeRequete::inconnue: break;
     }
     return kErreur;
+}
+
+std::string brouiller(std::string_view octets, unsigned long vitesseLigne,
+                      unsigned long vitesseAppareil)
+{
+    if (octets.empty() || vitesseLigne == 0 || vitesseAppareil == 0) {
+        return {};
+    }
+    const auto longueur = static_cast<unsigned long long>(octets.size());
+    const unsigned long long n = (longueur * vitesseLigne + vitesseAppareil - 1) / vitesseAppareil;
+    std::string lus(static_cast<std::size_t>(n), '\0');
+    for (unsigned long long rang = 0; rang < n; ++rang) {
+        const unsigned long long sous =
+            std::min(rang * vitesseAppareil / vitesseLigne, longueur - 1);
+        const auto b = static_cast<unsigned char>(octets[static_cast<std::size_t>(sous)]);
+        lus[static_cast<std::size_t>(rang)] =
+            static_cast<char>(0x80u | ((b + 0x2Bu * rang) & 0x7Fu));
+    }
+    return lus;
 }
 
 }  // namespace gsicom::sim

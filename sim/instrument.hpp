@@ -76,8 +76,10 @@ public:
     explicit Instrument(Memoire memoire, Pannes pannes = {});
 
     // Bytes the program wrote. Returns, for each request they complete, the pieces
-    // of its reply; nothing once the line has hung up.
-    std::vector<Morceau> recevoir(std::string_view octets);
+    // of its reply; nothing once the line has hung up. Bytes sent at a speed other
+    // than the instrument's (lues false) make requests it cannot read: each one is
+    // still logged, and answered as an unknown request, and the memory stays as it is.
+    std::vector<Morceau> recevoir(std::string_view octets, bool lues = true);
 
     bool raccroche() const { return raccroche_; }
     const std::vector<std::string>& requetes() const { return requetes_; }
@@ -99,5 +101,14 @@ private:
     std::size_t suivante_ = 0;
     bool raccroche_ = false;
 };
+
+// What a UART at vitesseLigne baud reads of bytes sent at vitesseAppareil: as many
+// bytes as fit in the time the instrument took to send them (at least one), each
+// with its high bit set over the instrument's byte under it, mixed with its rank:
+// 0x80 | ((b + 0x2B * rank) & 0x7F). A fixed garbling, not the line's physics: no
+// byte of it is printable ASCII, CR, LF, NUL or the end-of-data marker, so no name,
+// line or marker can ever be read out of it.
+std::string brouiller(std::string_view octets, unsigned long vitesseLigne,
+                      unsigned long vitesseAppareil);
 
 }  // namespace gsicom::sim

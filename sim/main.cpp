@@ -9,6 +9,7 @@
 // It holds the pty's master alone, never the slave: a program that looks for other
 // holders of its port (as gsicom does) must not find the simulator on the port it
 // serves. inotify tells it when the slave is opened or closed.
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
@@ -21,6 +22,7 @@
 #include <fstream>
 
 #include "instrument.hpp"
+#include "journal.hpp"
 #include "memoire.hpp"
 #include "options.hpp"
 #include "pty.hpp"
@@ -69,8 +71,8 @@ void retirerLien(const std::string& lien, const std::string& cible)
     }
 }
 
-// signaux: the signalfd of SIGINT and SIGTERM.
-int servir(const Options& o, sim::Memoire memoire, std::FILE* log, int signaux)
+// journal: the log's descriptor; signaux: the signalfd of SIGINT and SIGTERM.
+int servir(const Options& o, sim::Memoire memoire, int journal, int signaux)
 {
     sim::Pty pty;
     const int inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -87,6 +89,7 @@ int servir(const Options& o, sim::Memoire memoire, std::FILE* log, int signaux)
     const std::string service =
         "en service sur " + pty.path + ", " + std::to_string(memoire.jobs.size()) + " job(s)";
     sim::Instrument instrument(std::move(memoire), o.pannes);
+    sim::Journal log(journal, sim::nowNs());
     sim::Serveur serveur{o, pty, inotify, signaux, log, std::move(instrument)};
     serveur.noter('#', service);
     const sim::Fin fin = serveur.servir();
@@ -115,8 +118,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gsicom-sim: %s\n", erreur.c_str());
         return 2;
     }
-    std::FILE* log = options.journal.empty() ? stderr : std::fopen(options.journal.c_str(), "w");
-    if (log == nullptr) {
+    const int log =
+        options.journal.empty()
+            ? STDERR_FILENO
+            : ::open(options.journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (log < 0) {
         std::fprintf(stderr, "gsicom-sim: %s : %s\n", options.journal.c_str(),
                      std::strerror(errno));
         return 1;
@@ -137,6 +143,6 @@ int main(int argc, char** argv)
     ::signal(SIGPIPE, SIG_IGN);
     const int code = servir(options, std::move(memoire), log, signaux);
     ::close(signaux);
-    if (log != stderr) std::fclose(log);
+    if (log != STDERR_FILENO) ::close(log);
     return code;
 }

@@ -56,6 +56,11 @@ bool appliquer(std::string_view nom, std::string_view v, Options& o)
     if (nom == "--mesures") return lireNombre(v, o.mesures, 0, 1000000);
     if (nom == "--lien") return !(o.lien = v).empty();
     if (nom == "--journal") return !(o.journal = v).empty();
+    if (nom == "--vitesse") {
+        return lireNombre(v, o.vitesse) &&
+               (o.vitesse == 9600 || o.vitesse == 19200 || o.vitesse == 38400 ||
+                o.vitesse == 57600 || o.vitesse == 115200);
+    }
     if (nom == "--silence-des") return lireNombre(v, p.silenceDes, 1);
     if (nom == "--sans-reponse") return lireListe(v, p.sansReponse);
     if (nom == "--delai") return lireDuree(v, p.delaiMs);
@@ -84,6 +89,12 @@ Service
                            (defaut : stderr)
   --sans-cadence           repond d'un bloc, sans suivre la vitesse de la ligne
   --une-session            s'arrete quand le programme a ferme le port apres avoir parle
+  --vitesse BAUDS          la vitesse de la ligne de l'appareil : 9600, 19200, 38400,
+                           57600 ou 115200 (defaut : celle que le programme regle).
+                           Le programme en regle une autre : aucune requete n'est
+                           comprise (memoire intacte, chacune recoit @W127), et chaque
+                           reponse arrive brouillee comme un UART a l'autre vitesse la
+                           lit : des octets de 0x80 a 0xFF, aucun lisible
 Pannes (N : rang de la requete, 1 pour la premiere, "a" et "c" compris)
   --silence-des N          plus aucune reponse a partir de la requete N (appareil eteint)
   --sans-reponse N[,N...]  aucune reponse a ces requetes (repetable)
@@ -149,9 +160,9 @@ std::string echapper(std::string_view octets)
 bool lireOptions(int argc, char** argv, Options& o, std::string& erreur)
 {
     static constexpr std::string_view kAvecValeur[] = {
-        "--memoire",     "--jobs",         "--mesures",      "--lien",    "--journal",
-        "--silence-des", "--sans-reponse", "--delai",        "--coupure", "--ecart",
-        "--reponse-a",   "--reponse-pour", "--raccroche-des"};
+        "--memoire",     "--jobs",         "--mesures",       "--lien",    "--journal",
+        "--silence-des", "--sans-reponse", "--delai",         "--coupure", "--ecart",
+        "--reponse-a",   "--reponse-pour", "--raccroche-des", "--vitesse"};
     for (int i = 1; i < argc; ++i) {
         const std::string_view nom = argv[i];
         if (nom == "--aide" || nom == "-h" || nom == "--help") {

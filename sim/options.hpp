@@ -16,6 +16,7 @@ struct Options {
     std::string lien;
     std::string journal;
     bool cadence = true;
+    long vitesse = 0;  // the instrument's own line speed, baud; 0: whatever the program set
     bool uneSession = false;
     bool aide = false;
     Pannes pannes;

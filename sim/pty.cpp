@@ -4,11 +4,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+
+#include "serial/refus_linux.hpp"
 
 namespace gsicom::sim {
 
@@ -35,7 +39,7 @@ bool openPty(Pty& pty)
            ::fcntl(pty.master, F_SETFL, O_NONBLOCK) == 0;
 }
 
-std::uint64_t byteNs(int master)
+std::uint64_t vitesseLigne(int master)
 {
     static constexpr struct {
         speed_t code;
@@ -49,7 +53,12 @@ std::uint64_t byteNs(int master)
             if (::cfgetospeed(&t) == v.code) baud = v.baud;
         }
     }
-    return 10000000000ull / baud;  // 10 bits a byte
+    return baud;
+}
+
+std::uint64_t byteNs(int master)
+{
+    return 10000000000ull / vitesseLigne(master);  // 10 bits a byte
 }
 
 bool esclaveLibre(int master)
@@ -58,6 +67,23 @@ bool esclaveLibre(int master)
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
 }
 
+namespace {
+
+// The tests' hook: how long the look keeps the slave open before it reads the mode.
+void attendreSiDemande()
+{
+    static const long ms = [] {
+        const char* texte = std::getenv("GSICOM_SIM_REGARD_MS");
+        return texte != nullptr ? std::strtol(texte, nullptr, 10) : 0L;
+    }();
+    if (ms > 0) {
+        const timespec t{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+        ::nanosleep(&t, nullptr);
+    }
+}
+
+}  // namespace
+
 Exclusif effacerExclusifLaisse(const std::string& esclave, int& erreur)
 {
     const int fd = ::open(esclave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -65,11 +91,15 @@ Exclusif effacerExclusifLaisse(const std::string& esclave, int& erreur)
         erreur = errno;
         return erreur == EBUSY ? Exclusif::bloque : Exclusif::inconnu;
     }
+    attendreSiDemande();
     int exclusif = 0;
+    struct stat s {};
     Exclusif resultat = Exclusif::absent;
-    if (::ioctl(fd, TIOCGEXCL, &exclusif) != 0) {
+    if (::ioctl(fd, TIOCGEXCL, &exclusif) != 0 || (exclusif != 0 && ::fstat(fd, &s) != 0)) {
         erreur = errno;
         resultat = Exclusif::inconnu;
+    } else if (exclusif != 0 && chercherDetenteur(s.st_rdev).pid != 0) {
+        resultat = Exclusif::tenu;
     } else if (exclusif != 0) {
         erreur = 0;
         resultat =

@@ -25,8 +25,10 @@ struct Pty {
 // A new pty, raw at 19200 baud, its master non-blocking; false with errno set.
 bool openPty(Pty& pty);
 
-// Time of one byte on the line (start bit, 8 data bits, stop bit) at the speed the
-// program set.
+// The speed the program set on the line, in baud; 19200 for one this does not know.
+std::uint64_t vitesseLigne(int master);
+
+// Time of one byte on the line (start bit, 8 data bits, stop bit) at that speed.
 std::uint64_t byteNs(int master);
 
 // Nobody has the slave open now: the master reports POLLHUP once its last
@@ -37,16 +39,21 @@ bool esclaveLibre(int master);
 enum class Exclusif {
     absent,   // none: the last program cleared its own
     efface,   // left by a program that ended without clearing it: cleared now
-    bloque,   // left, and the slave refuses us (only root opens it past the mode)
+    tenu,     // set by a program that opened the port meanwhile and holds it: kept
+    bloque,   // set, and the slave refuses us (only root opens it past the mode)
     inconnu,  // the slave could not be looked at; erreur says why
 };
 
 // Opens the free slave for a moment (O_NOCTTY, read only) and clears an exclusive
 // mode left on it: a program killed, or crashed, runs no clean-up, and its mode
 // would refuse the port to every later run until the pty is gone. Call it only when
-// esclaveLibre has just said so, and nobody has touched the port for a while: a
-// program that opens it within the look's microseconds could lose its own mode, or
-// find the simulator among the port's holders.
+// esclaveLibre has just said so, and nobody has touched the port for a while. A
+// program may still open the port in between: while the slave is open here the
+// master cannot tell, so a mode found set is cleared only when /proc shows no other
+// holder of the slave. Meanwhile a program that looks for the port's holders finds
+// this one: the slave is held for an open, an ioctl and a close, and, when a mode
+// is found set, for the look through /proc too.
+// For the tests, GSICOM_SIM_REGARD_MS=N holds the slave open N ms more.
 Exclusif effacerExclusifLaisse(const std::string& esclave, int& erreur);
 
 }  // namespace gsicom::sim

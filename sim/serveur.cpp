@@ -10,28 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <ctime>
 
 namespace gsicom::sim {
-
-std::uint64_t nowNs()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::uint64_t(t.tv_sec) * 1000000000u + std::uint64_t(t.tv_nsec);
-}
-
-void Serveur::noter(char genre, const std::string& texte)
-{
-    timespec mur{};
-    ::clock_gettime(CLOCK_REALTIME, &mur);
-    std::tm t{};
-    ::localtime_r(&mur.tv_sec, &t);
-    const unsigned long long ms = (nowNs() - debutNs) / 1000000u;
-    std::fprintf(journal, "%02d:%02d:%02d.%03ld %6llu.%03llu %c %s\n", t.tm_hour, t.tm_min,
-                 t.tm_sec, mur.tv_nsec / 1000000, ms / 1000, ms % 1000, genre, texte.c_str());
-    std::fflush(journal);
-}
 
 // Every byte the program wrote, if any; false when the pty cannot be read. What it
 // wrote before closing the slave is still read; then the master gives EIO until the
@@ -52,10 +32,20 @@ bool Serveur::lire(std::string& octets)
     }
 }
 
+// Bytes sent at another speed than the instrument's reach it as noise: it reads no
+// request, and its replies reach the program as noise too.
 Fin Serveur::repondre(std::string_view octets)
 {
     const std::uint64_t maintenant = nowNs();
-    const auto morceaux = instrument.recevoir(octets);
+    const auto ligne = vitesseLigne(pty.master);
+    const auto appareil = static_cast<std::uint64_t>(options.vitesse);
+    const bool lues = appareil == 0 || appareil == ligne;
+    if (!lues && !vitesseSignalee) {
+        noter('#', "vitesse de la ligne " + std::to_string(ligne) + " bauds, appareil a " +
+                       std::to_string(appareil) + " : rien n est compris");
+        vitesseSignalee = true;
+    }
+    const auto morceaux = instrument.recevoir(octets, lues);
     for (const auto& requetes = instrument.requetes(); journalises < requetes.size();) {
         noter('>', echapper(requetes[journalises++]));
         session = true;
@@ -69,8 +59,9 @@ Fin Serveur::repondre(std::string_view octets)
         // The pieces of one reply come with rising delays; the next reply starts low.
         const std::uint32_t avant = i > 0 ? morceaux[i - 1].delaiMs : UINT32_MAX;
         const std::uint32_t d = morceaux[i].delaiMs;
-        file.push_back({maintenant + d * 1000000ull, (d > avant ? d - avant : 0) * 1000000ull,
-                        morceaux[i].octets});
+        file.push_back(
+            {maintenant + d * 1000000ull, (d > avant ? d - avant : 0) * 1000000ull,
+             lues ? morceaux[i].octets : brouiller(morceaux[i].octets, ligne, appareil)});
     }
     return Fin::continuer;
 }
@@ -79,7 +70,9 @@ Fin Serveur::repondre(std::string_view octets)
 // is asked of the master, never counted from inotify, which merges an event with an
 // identical one still unread. Free is looked at before the bytes are read: what a
 // program wrote before its last close is then read now, and heard by nobody.
-Fin Serveur::suivreEsclave()
+// After the look for a left exclusive mode, whose own open and close are no news,
+// a port found free arms no other look, unless a program talked meanwhile.
+Fin Serveur::suivreEsclave(bool apresRegard)
 {
     oublierEvenements();
     libre = esclaveLibre(pty.master);
@@ -92,10 +85,10 @@ Fin Serveur::suivreEsclave()
         regardNs.reset();
         return Fin::continuer;
     }
-    // The look for a left exclusive mode opens the slave: only once nobody has
-    // touched the port for a while, so that the program whose port scan has just
-    // closed it does not find the simulator on it at its real open.
-    regardNs = nowNs() + 300000000u;
+    // The look opens the slave: only once nobody has touched the port for a while,
+    // so that the program whose port scan has just closed it does not find the
+    // simulator on it at its real open.
+    if (!apresRegard || session) regardNs = nowNs() + 300000000u;
     return portLibre();
 }
 
@@ -123,6 +116,7 @@ Fin Serveur::portLibre()
         ::tcsetattr(pty.master, TCSAFLUSH, &t);
     }
     aVider = false;
+    vitesseSignalee = false;
     if (!session) return Fin::continuer;
     session = false;
     noter('#', "port ferme par le programme");
@@ -131,16 +125,23 @@ Fin Serveur::portLibre()
 
 // A program that ends as it should clears its own exclusive mode; one killed leaves
 // it, and it would refuse the port to every later run. TIOCNXCL on the master would
-// act on the master's own tty: the slave is opened for it.
-void Serveur::effacerExclusif()
+// act on the master's own tty: the slave is opened for it. A program may open the
+// port between the last look at the master and the look: the master is asked again
+// after it, and whoever holds the port is served; a mode found then is theirs.
+Fin Serveur::regarder()
 {
+    if (!esclaveLibre(pty.master)) return Fin::continuer;  // its open's event is on its way
     int erreur = 0;
-    switch (effacerExclusifLaisse(pty.path, erreur)) {
-        case Exclusif::absent: break;
+    const Exclusif trouve = effacerExclusifLaisse(pty.path, erreur);
+    if (const Fin f = suivreEsclave(true); f != Fin::continuer) return f;
+    switch (trouve) {
+        case Exclusif::absent:
+        case Exclusif::tenu: break;
         case Exclusif::efface:
             noter('#', "mode exclusif laisse par un programme termine : efface");
             break;
         case Exclusif::bloque:
+            if (!libre) break;  // refused by the mode of the program that holds the port
             noter('#',
                   "mode exclusif laisse par un programme termine : impossible a effacer "
                   "sans etre root, le port reste refuse : relancez gsicom-sim");
@@ -150,6 +151,7 @@ void Serveur::effacerExclusif()
                            std::strerror(erreur));
             break;
     }
+    return Fin::continuer;
 }
 
 // Writes what is due by now: at the line's pace, or whole pieces without it.
@@ -197,19 +199,21 @@ Fin Serveur::servir()
         const std::uint64_t maintenant = nowNs();
         // The master only while someone may hold the slave: once nobody does, it
         // reports POLLHUP at every poll. The next open wakes us through inotify.
-        pollfd fds[3] = {
+        pollfd fds[4] = {
             {libre ? -1 : pty.master, short(POLLIN | (attenteEcriture ? POLLOUT : 0)), 0},
             {inotify, POLLIN, 0},
-            {signaux, POLLIN, 0}};
+            {signaux, POLLIN, 0},
+            {journal.attente(), POLLOUT, 0}};
         auto reveil = prochainEnvoi(maintenant);
         if (regardNs) {
             reveil = std::min(reveil.value_or(UINT64_MAX), std::max(*regardNs, maintenant));
         }
         const std::uint64_t ns = reveil ? *reveil - maintenant : 0;
         const timespec attente{time_t(ns / 1000000000u), long(ns % 1000000000u)};
-        if (::ppoll(fds, 3, reveil ? &attente : nullptr, nullptr) < 0 && errno != EINTR) {
+        if (::ppoll(fds, 4, reveil ? &attente : nullptr, nullptr) < 0 && errno != EINTR) {
             return Fin::erreur;
         }
+        if (fds[3].revents != 0) journal.vider();
         if (fds[2].revents != 0) {
             noter('#', "arret sur signal");
             return Fin::arret;
@@ -220,10 +224,7 @@ Fin Serveur::servir()
         }
         if (regardNs && nowNs() >= *regardNs) {
             regardNs.reset();
-            if (esclaveLibre(pty.master)) {
-                effacerExclusif();
-                oublierEvenements();  // the look's own open and close are no news
-            }
+            if (const Fin f = regarder(); f != Fin::continuer) return f;
         }
         emettre(nowNs());
     }

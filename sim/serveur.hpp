@@ -1,17 +1,18 @@
 // The simulator at work on its pty: it reads the requests the program writes to the
-// slave, answers them as sim::Instrument decides, paced at the line's speed, logs
-// both, follows who holds the slave, and ends on SIGINT or SIGTERM (or, with
-// --une-session, once a program has talked and closed the port).
+// slave, answers them as sim::Instrument decides (or, when the program set another
+// speed than the instrument's, answers none and garbles every reply), paced at the
+// line's speed, logs both, follows who holds the slave, and ends on SIGINT or
+// SIGTERM (or, with --une-session, once a program has talked and closed the port).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "instrument.hpp"
+#include "journal.hpp"
 #include "options.hpp"
 #include "pty.hpp"
 
@@ -31,16 +32,13 @@ struct Envoi {
 
 enum class Fin { continuer, arret, erreur };
 
-std::uint64_t nowNs();
-
 struct Serveur {
     const Options& options;
     Pty& pty;
     int inotify;  // opens and closes of the slave: a wake-up only, never counted
     int signaux;  // signalfd of SIGINT and SIGTERM, which stay blocked
-    std::FILE* journal;
+    Journal& journal;
     Instrument instrument;
-    std::uint64_t debutNs = nowNs();
     std::deque<Envoi> file{};
     std::uint64_t ligneLibreNs = 0;           // the last byte sent has left the line
     bool attenteEcriture = false;             // the pty is full: wait until it drains
@@ -49,11 +47,12 @@ struct Serveur {
     bool libre = false;                       // nobody had the slave open at the last look
     bool session = false;                     // requests came since the port was last free
     std::optional<std::uint64_t> regardNs{};  // when to look for a left exclusive mode
+    bool vitesseSignalee = false;             // the speeds that differ, logged this session
 
     // One line: wall clock, seconds since start, then "> request" (C escapes,
     // without its CR LF), "< piece of a reply" (C escapes, as it went on the line,
     // logged once its last byte is out) or "# event".
-    void noter(char genre, const std::string& texte);
+    void noter(char genre, const std::string& texte) { journal.noter(genre, texte); }
 
     // Serves until a signal, a hang-up, the end of the one session, or a fault.
     Fin servir();
@@ -61,9 +60,9 @@ struct Serveur {
 private:
     bool lire(std::string& octets);
     Fin repondre(std::string_view octets);
-    Fin suivreEsclave();
+    Fin suivreEsclave(bool apresRegard = false);
     Fin portLibre();
-    void effacerExclusif();
+    Fin regarder();
     void oublierEvenements();
     void emettre(std::uint64_t maintenant);
     std::optional<std::uint64_t> prochainEnvoi(std::uint64_t maintenant) const;

@@ -86,9 +86,10 @@ terminer() {
 }
 
 # demarrer_sim [OPTION]...: gsicom-sim serving MEMOIRE for one session (for ever when
-# une_session is set empty), with these options besides (faults); sets pty to its device.
+# une_session is set empty), logging to journal_sim (requetes.log when unset), with
+# these options besides (faults); sets pty to its device.
 demarrer_sim() {
-    coproc SIM { exec "$SIM" --memoire "$MEMOIRE" --journal "$travail/requetes.log" \
+    coproc SIM { exec "$SIM" --memoire "$MEMOIRE" --journal "${journal_sim:-$travail/requetes.log}" \
         ${une_session---une-session} "$@" 2>"$travail/sim.err"; }
     sim_pid=$SIM_PID
     local ligne=

@@ -39,8 +39,10 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #             function that writes them
 #   attendu   the exit code
 #   sortie    lines standard output must hold; erreurs: standard error, exactly
-#             (@FICHIER@ stands for the export file's name)
+#             (@FICHIER@ stands for the export file's name, @OCTETS@ for how many
+#             bytes the simulator sent)
 #   absent    texts standard output must not hold
+#   journal   lines the simulator's log must hold (after its clock)
 #   fichier   empty: no file may be made; "entier JOB": every byte sent in the
 #             transfer; "debut JOB": the start of them, cut by a write that failed at
 #             the last reply
@@ -53,7 +55,7 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   droits    the pty belongs to this group, mode 660
 #   natif     why the case runs on the native build only (a wine-CASE is refused)
 #   precharge a library preloaded into gsicom (or into Wine)
-sim=() reponses= attendu=0 sortie=() erreurs=() absent=() fichier= requetes= fenetre=()
+sim=() reponses= attendu=0 sortie=() erreurs=() absent=() journal=() fichier= requetes= fenetre=()
 duree=30 commande=() disque= occupant= droits= natif= precharge=
 base=${cas#wine-}
 case $base in
@@ -82,6 +84,15 @@ case $base in
         sim=(--sans-reponse 18) reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST'
         erreurs=('>> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer des lignes dans @FICHIER@ : verifiez-le avant de supprimer le job.')
         requetes=$job2 duree=40 ;;
+    vitesse-fausse)  # the instrument's line at 9600 baud, the program's at 19200: each
+        # reply garbled, every byte of it illegible (@OCTETS@: how many the log shows)
+        sim=(--vitesse 9600) reponses='1\n2\n2\n1\n1\n' attendu=4
+        sortie=('Le materiel ne donne pas son identite.')
+        port='COM1 (/dev/ttyS0)'
+        [[ $cas == wine-* ]] && port=COM1
+        erreurs=(">> $port : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
+        journal=('# vitesse de la ligne 19200 bauds, appareil a 9600 : rien n est compris')
+        requetes=$(premieres 3) ;;
     identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
         sim=(--coupure 20 --ecart 500) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
@@ -256,6 +267,12 @@ verifier_fichier() {
         echec "export file holds $taille bytes: not what fitted before the last reply (at least $avant)"
 }
 
+# How many bytes the simulator sent, from the "<" lines of its log (C escapes).
+octets_envoyes() {
+    sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* < //p' "$travail/requetes.log" | tr -d '\n' |
+        perl -pe 's/\\x[0-9A-Fa-f]{2}|\\./x/g' | wc -c
+}
+
 millisecondes() { awk -v s="$1" 'BEGIN { printf "%d", s * 1000 }'; }
 
 # The time from request REF (a number, or "raccroche" for the hang-up) to the end.
@@ -308,6 +325,10 @@ if [[ -z $requetes ]]; then arreter_sim; else attendre_sim; fi
 ((duree_ms <= duree * 1000)) || echec "the run took $duree_ms ms, more than $duree s"
 ((${#fenetre[@]} == 0)) || verifier_fenetre "${fenetre[@]}"
 for l in "${sortie[@]}"; do ligne_attendue "$l"; done
+for l in "${journal[@]}"; do
+    sed 's/^[0-9:.]* *[0-9]*\.[0-9]* //' "$travail/requetes.log" | grep -qxF -- "$l" ||
+        echec "the simulator's log holds no line $(printf '%q' "$l")"
+done
 for t in "${absent[@]}" KILLED; do
     grep -aqF -- "$t" "$travail/console.txt" && echec "console holds $(printf '%q' "$t")"
 done
@@ -316,6 +337,7 @@ if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
     erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
+    erreurs=("${erreurs[@]//@OCTETS@/$(octets_envoyes)}")
     printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
 fi
 # Under Wine, erreurs.txt holds the program's lines alone (lancer_wine).

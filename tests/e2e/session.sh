@@ -8,6 +8,11 @@
 #   tue-puis-relance      a gsicom killed mid-transfer, then a second run that lists COM1
 #   sim-suspendu          the simulator stopped while its slave is opened twice, then
 #                         while it is closed twice: it answers, rests, and ends on SIGTERM
+#   regard-concurrent     a program opens the port while the simulator looks for a left
+#                         exclusive mode (the look held open by GSICOM_SIM_REGARD_MS):
+#                         it is answered, and its own mode is kept
+#   journal-sans-lecteur  the simulator's log on a pipe that nobody reads, filled: it
+#                         ends on SIGTERM all the same
 #   wine-prefixe          makes the Wine prefix of the test session, which each Wine
 #                         run copies
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
@@ -37,7 +42,8 @@ case $cas in
         "$WINESERVER" -k 2>/dev/null
         rm -rf "$PREFIXE" "$PREFIXE".copie.*
         exit 0 ;;
-    telechargement | effacement | tue-puis-relance | sim-suspendu | wine-telechargement | wine-effacement) ;;
+    telechargement | effacement | tue-puis-relance | sim-suspendu | regard-concurrent | \
+        journal-sans-lecteur | wine-telechargement | wine-effacement) ;;
     *) echo "session.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 exiger_root
@@ -73,8 +79,53 @@ verifier_fichier() {
     cmp "$travail/attendu" "$chemin_export" >&2 || echec "export file bytes differ from the job's lines"
 }
 
-[[ $cas == tue-puis-relance || $cas == sim-suspendu ]] && une_session=  # it serves on
-demarrer_sim
+# The simulator ends within 1 s of SIGTERM, with code 0.
+arret_en_une_seconde() {
+    local t0
+    t0=$(date +%s%N)
+    kill -TERM "$sim_pid"
+    for _ in {1..10}; do kill -0 "$sim_pid" 2>/dev/null && sleep 0.1; done
+    kill -0 "$sim_pid" 2>/dev/null && echec "gsicom-sim still serving 1 s after SIGTERM"
+    kill -KILL "$sim_pid" 2>/dev/null
+    wait "$sim_pid"
+    local code=$?
+    sim_pid=
+    ((code == 0)) || echec "gsicom-sim ended with code $code on SIGTERM"
+    echo "gsicom-sim ended $((($(date +%s%N) - t0) / 1000000)) ms after SIGTERM"
+}
+
+# Whether the simulator has the slave open itself (its look for a left exclusive mode).
+sim_tient() {
+    local f
+    for f in /proc/"$sim_pid"/fd/*; do [[ $(readlink "$f") == "$pty" ]] && return 0; done
+    return 1
+}
+
+# exclusif set|clear|get: the exclusive mode of the pty open on descriptor 4 (TIOCEXCL,
+# TIOCNXCL, TIOCGEXCL), which bash cannot reach.
+exclusif() {
+    perl -e 'open(my $f, "+<&=", 4) or die "fd 4: $!\n";
+        if ($ARGV[0] eq "get") {
+            my $v = pack("i", 0);
+            ioctl($f, 0x80045440, $v) or die "TIOCGEXCL: $!\n";
+            print unpack("i", $v);
+        } else {
+            ioctl($f, $ARGV[0] eq "set" ? 0x540C : 0x540D, 0) or die "$ARGV[0]: $!\n";
+        }' "$1"
+}
+
+case $cas in
+    tue-puis-relance | sim-suspendu | regard-concurrent | journal-sans-lecteur)
+        une_session= ;;  # it serves on
+esac
+[[ $cas == regard-concurrent ]] && export GSICOM_SIM_REGARD_MS=1500
+if [[ $cas == journal-sans-lecteur ]]; then  # a reader that never reads: this script
+    journal_sim=$travail/tube
+    mkfifo "$journal_sim" && exec 5<>"$journal_sim" || { echec "no pipe at $journal_sim"; exit 1; }
+    demarrer_sim --sans-cadence
+else
+    demarrer_sim
+fi
 lignes=$(lignes_du_job PONT-EST | wc -l)
 case ${cas#wine-} in
     telechargement)
@@ -133,16 +184,39 @@ case ${cas#wine-} in
         avant=$(cpu); sleep 1
         (($(cpu) - avant <= $(getconf CLK_TCK) / 20)) ||
             echec "gsicom-sim took $(($(cpu) - avant)) ticks of CPU in 1 s with nobody on the port"
-        t0=$(date +%s%N)
-        kill -TERM "$sim_pid"
-        for _ in {1..10}; do kill -0 "$sim_pid" 2>/dev/null && sleep 0.1; done
-        kill -0 "$sim_pid" 2>/dev/null && echec "gsicom-sim still serving 1 s after SIGTERM"
-        kill -KILL "$sim_pid" 2>/dev/null
-        wait "$sim_pid"; code=$?
-        sim_pid=
-        ((code == 0)) || echec "gsicom-sim ended with code $code on SIGTERM"
-        echo "gsicom-sim ended $((($(date +%s%N) - t0) / 1000000)) ms after SIGTERM" ;;
+        arret_en_une_seconde ;;
+    regard-concurrent)
+        exec 3<>"$pty"; exec 3<&-  # touched, then free: the look comes 0.3 s later
+        for _ in {1..40}; do sim_tient && break; sleep 0.05; done
+        sim_tient || echec "the simulator did not look at the free port"
+        exec 4<>"$pty"  # in the look, which has the slave open for 1.5 s
+        exclusif set
+        for _ in {1..60}; do sim_tient || break; sleep 0.05; done
+        printf 'a\r\n' >&4
+        reponse=
+        read -r -t 2 -u 4 reponse
+        [[ $reponse == $'?\r' ]] ||
+            echec "no reply to the program that opened the port in the look: $(printf '%q' "$reponse")"
+        [[ $(exclusif get) == 1 ]] || echec "the exclusive mode of the port's holder was cleared"
+        grep -E '# mode exclusif .*(efface|impossible a effacer)' "$travail/requetes.log" &&
+            echec "the simulator took the holder's mode for one left"
+        exclusif clear
+        exec 4<&-
+        for _ in {1..20}; do [[ -n $(heure_port_ferme) ]] && break; sleep 0.1; done
+        arreter_sim ;;
+    journal-sans-lecteur)
+        # The replies are read, the log is not: the pipe (64 KiB) fills, then the
+        # simulator's buffer of 1 MiB, past which its lines are dropped.
+        exec 4<>"$pty"
+        cat <&4 >/dev/null &
+        lecteur=$!
+        timeout 20 bash -c 'yes "$0" | head -n 30000 >&4' $'a\r' ||
+            echec "the simulator stopped reading the requests"
+        sleep 0.5
+        arret_en_une_seconde
+        kill "$lecteur"
+        exec 4<&- 5<&- ;;
 esac
-port_ferme_vu
+[[ $cas == journal-sans-lecteur ]] || port_ferme_vu  # its log is in the pipe
 ((echecs == 0)) || exit 1
 echo "OK: $cas"
