@@ -6,7 +6,8 @@
 // and serves until SIGINT or SIGTERM (or, with --une-session, until a program has
 // opened the port, talked and closed it). --aide lists the options.
 //
-// It holds the pty's master alone, never the slave: a program that looks for other
+// It holds the pty's master alone, and the slave only for the moment of its look for
+// an exclusive mode left on the free port (pty.hpp): a program that looks for other
 // holders of its port (as gsicom does) must not find the simulator on the port it
 // serves. inotify tells it when the slave is opened or closed.
 #include <fcntl.h>

@@ -86,15 +86,19 @@ Memoire (defaut : trois jobs de demonstration)
 Service
   --lien CHEMIN            un lien symbolique vers le pty (remplace un ancien lien)
   --journal FICHIER        les requetes recues et les reponses envoyees, une par ligne
-                           (defaut : stderr)
+                           (defaut : stderr). Un tube ou un terminal n'arrete jamais le
+                           service : au-dela de 1 Mio en attente, les lignes sont
+                           perdues, puis comptees par une ligne du journal
   --sans-cadence           repond d'un bloc, sans suivre la vitesse de la ligne
   --une-session            s'arrete quand le programme a ferme le port apres avoir parle
   --vitesse BAUDS          la vitesse de la ligne de l'appareil : 9600, 19200, 38400,
                            57600 ou 115200 (defaut : celle que le programme regle).
-                           Le programme en regle une autre : aucune requete n'est
-                           comprise (memoire intacte, chacune recoit @W127), et chaque
-                           reponse arrive brouillee comme un UART a l'autre vitesse la
-                           lit : des octets de 0x80 a 0xFF, aucun lisible
+                           Si le programme en regle une autre, aucune requete n'est
+                           comprise (la memoire ne bouge pas, chacune recoit @W127) et
+                           chaque reponse arrive brouillee, comme un UART a l'autre
+                           vitesse la lirait : autant d'octets qu'il en tient dans sa
+                           duree, celui de rang i valant 0x80 | ((b + 0x2B * i) & 0x7F),
+                           b l'octet envoye a cet instant : aucun n'est lisible
 Pannes (N : rang de la requete, 1 pour la premiere, "a" et "c" compris)
   --silence-des N          plus aucune reponse a partir de la requete N (appareil eteint)
   --sans-reponse N[,N...]  aucune reponse a ces requetes (repetable)

@@ -127,13 +127,13 @@ Fin Serveur::portLibre()
 // it, and it would refuse the port to every later run. TIOCNXCL on the master would
 // act on the master's own tty: the slave is opened for it. A program may open the
 // port between the last look at the master and the look: the master is asked again
-// after it, and whoever holds the port is served; a mode found then is theirs.
+// after it, and whoever holds the port is served. A mode that refused the look is
+// then that program's own.
 Fin Serveur::regarder()
 {
     if (!esclaveLibre(pty.master)) return Fin::continuer;  // its open's event is on its way
     int erreur = 0;
     const Exclusif trouve = effacerExclusifLaisse(pty.path, erreur);
-    if (const Fin f = suivreEsclave(true); f != Fin::continuer) return f;
     switch (trouve) {
         case Exclusif::absent:
         case Exclusif::tenu: break;
@@ -141,7 +141,7 @@ Fin Serveur::regarder()
             noter('#', "mode exclusif laisse par un programme termine : efface");
             break;
         case Exclusif::bloque:
-            if (!libre) break;  // refused by the mode of the program that holds the port
+            if (!esclaveLibre(pty.master)) break;
             noter('#',
                   "mode exclusif laisse par un programme termine : impossible a effacer "
                   "sans etre root, le port reste refuse : relancez gsicom-sim");
@@ -151,7 +151,7 @@ Fin Serveur::regarder()
                            std::strerror(erreur));
             break;
     }
-    return Fin::continuer;
+    return suivreEsclave(true);
 }
 
 // Writes what is due by now: at the line's pace, or whole pieces without it.

@@ -3,11 +3,15 @@
 # gsicom with the simulator as COM1 (the only port it finds) on this terminal. The
 # answers come from standard input, so it also runs from a pipe:
 #   printf '1\n2\n2\n1\n1\n' | bash tools/demo.sh
-# The exported file lands in build/demo/ (GSICOM_DEMO_DIR to change it). At the end
-# the requests the simulator received are shown and the simulator is stopped. The
-# exit code is gsicom's. It runs as a normal user: tools/com1.sh makes its private /dev
-# in an unprivileged user namespace (root is needed only where the kernel refuses those,
-# and to install the few packages of the native build when they are missing).
+# The exported file lands in build/demo/ (GSICOM_DEMO_DIR to change it).
+# GSICOM_SIM_OPTIONS gives the simulator options besides its log (gsicom-sim --aide),
+# split at blanks; an instrument whose line is set to 9600 baud, for instance:
+#   printf '1\n2\n2\n1\n1\n' | GSICOM_SIM_OPTIONS='--vitesse 9600' bash tools/demo.sh
+# At the end the requests the simulator received are shown and the simulator is
+# stopped. The exit code is gsicom's. It runs as a normal user: tools/com1.sh makes
+# its private /dev in an unprivileged user namespace (root is needed only where the
+# kernel refuses those, and to install the few packages of the native build when they
+# are missing).
 set -euo pipefail
 racine=$(cd "$(dirname "$0")/.." && pwd)
 cd "$racine"
@@ -36,7 +40,8 @@ arreter_sim() {
 }
 trap arreter_sim EXIT
 
-coproc SIM { exec "$bin/sim/gsicom-sim" --journal "$journal"; }
+read -ra options_sim <<<"${GSICOM_SIM_OPTIONS-}"
+coproc SIM { exec "$bin/sim/gsicom-sim" --journal "$journal" "${options_sim[@]}"; }
 sim_pid=$SIM_PID
 sim_sortie=${SIM[0]}  # bash forgets SIM if the simulator ends at once
 ligne=

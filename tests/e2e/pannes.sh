@@ -337,7 +337,7 @@ if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
     erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
-    erreurs=("${erreurs[@]//@OCTETS@/$(octets_envoyes)}")
+    [[ ${erreurs[*]} == *@OCTETS@* ]] && erreurs=("${erreurs[@]//@OCTETS@/$(octets_envoyes)}")
     printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
 fi
 # Under Wine, erreurs.txt holds the program's lines alone (lancer_wine).
