@@ -50,7 +50,8 @@ enum class Exclusif {
 // esclaveLibre has just said so, and nobody has touched the port for a while. A
 // program may still open the port in between: while the slave is open here the
 // master cannot tell, so a mode found set is cleared only when /proc shows no other
-// holder of the slave. Meanwhile a program that looks for the port's holders finds
+// holder of the slave (one of another account is seen only by root, who alone opens
+// a slave past its mode). Meanwhile a program that looks for the port's holders finds
 // this one: the slave is held for an open, an ioctl and a close, and, when a mode
 // is found set, for the look through /proc too.
 // For the tests, GSICOM_SIM_REGARD_MS=N holds the slave open N ms more.
