@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# com1.sh [--disque SIZE] PTY COMMAND [ARG]...
+# com1.sh [--disque SIZE] [--nom NAME] PTY COMMAND [ARG]...
 #
 # Runs COMMAND with the terminal PTY as COM1 (/dev/ttyS0) and no other serial port:
 # in a private mount namespace, a small /dev (ttyS0, null, zero, random, urandom,
@@ -8,6 +8,8 @@
 # With --disque, COMMAND runs in a tmpfs of SIZE bytes (e.g. 4k) mounted over the
 # current directory, a disk that fills up; the files it leaves there are copied into
 # the directory itself when it ends.
+# With --nom, PTY is /dev/NAME instead of COM1's /dev/ttyS0 (e.g. ttyUSB12, a device
+# outside COM1 to COM30), and there is no ttyS0.
 # As root it makes a mount namespace; as a normal user, an unprivileged user and mount
 # namespace (unshare --user --map-root-user --mount) where the kernel allows them, and
 # otherwise it says so and needs root. Nothing is changed outside the namespace but an
@@ -32,8 +34,8 @@ if [[ ${1-} == --dedans ]]; then
             mount --bind "/dev/$nom" "$dev/$nom"
         fi
     done
-    touch "$dev/ttyS0"
-    mount --bind "$pty" "$dev/ttyS0"
+    touch "$dev/$COM1_NOM"
+    mount --bind "$pty" "$dev/$COM1_NOM"
     for nom in pts shm; do
         if [[ -d /dev/$nom ]]; then
             mkdir "$dev/$nom"
@@ -63,11 +65,18 @@ if [[ ${1-} == --disque ]]; then
     disque=${2:?--disque wants a size}
     shift 2
 fi
+export COM1_NOM=ttyS0  # read by the second stage
+if [[ ${1-} == --nom ]]; then
+    COM1_NOM=${2:?--nom wants a device name}
+    shift 2
+    [[ $COM1_NOM =~ ^[A-Za-z0-9_]+$ ]] || { echo "com1.sh: --nom wants a name in /dev" >&2; exit 2; }
+fi
 
 if [[ $# -lt 2 || $1 == -h || $1 == --help ]]; then
-    echo "usage: com1.sh [--disque SIZE] PTY COMMAND [ARG]..." >&2
+    echo "usage: com1.sh [--disque SIZE] [--nom NAME] PTY COMMAND [ARG]..." >&2
     echo "  runs COMMAND with PTY (e.g. the path gsicom-sim prints) as COM1, alone" >&2
     echo "  --disque SIZE: in a tmpfs of SIZE over the current directory (a full disk)" >&2
+    echo "  --nom NAME: PTY is /dev/NAME (e.g. ttyUSB12) instead of /dev/ttyS0" >&2
     exit 2
 fi
 pty=$(readlink -f -- "$1")

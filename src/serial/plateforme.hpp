@@ -13,6 +13,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace gsicom {
 
@@ -56,6 +57,10 @@ public:
     // this account...) says why in `pourquoi`, one line for the operator without
     // its newline; a port that does not exist leaves it empty.
     virtual std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) = 0;
+    // The serial ports the machine has beyond COM1 to COM30, which gsicom cannot reach:
+    // one line each for the operator (the port, and how to give it a place among
+    // COM1 to COM30), without its newline. None of them is opened.
+    virtual std::vector<std::string> listUnreachablePorts() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Puts the export file `f`, just made in the current folder, on the disk itself and

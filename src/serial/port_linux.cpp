@@ -1,5 +1,6 @@
-// The platform on Linux: serial ports (ligne_linux.cpp), nanosleep, localtime_r, the
-// export file synced to the disk and a one-key pause.
+// The platform on Linux: serial ports (ligne_linux.cpp) and those out of reach
+// (hors_table_linux.cpp), nanosleep, localtime_r, the export file synced to the disk
+// and a one-key pause.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "serial/hors_table_linux.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
 #include "serial/prise_linux.hpp"
@@ -35,6 +37,8 @@ public:
     {
         return ouvrirPortLinux(devicePath, pourquoi);
     }
+
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
 
     void sleep(std::uint32_t milliseconds) override
     {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "console/console_windows.hpp"
+#include "serial/hors_table_windows.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -153,6 +154,8 @@ public:
         }
         return std::make_unique<WindowsSerialPort>(handle);
     }
+
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTableWindows(); }
 
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 

@@ -425,5 +425,52 @@ TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
     }
 }
 
+// A device beyond COM30 is never opened, only named with a name of the table that
+// nothing holds, a different one for each; once a name of the table leads to it, it
+// is in reach and said no more.
+TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
+{
+    if (!preparerDev()) {
+        GTEST_SKIP() << "needs root: the devices are made in a private /dev";
+    }
+    const struct {
+        const char* cas;
+        std::vector<std::pair<std::string, std::string>> noms;  // a link's target, or "" (a device)
+        std::vector<std::string> liens;                         // the link each line proposes
+    } cas[] = {
+        {"the remedy applied", {{"ttyUSB12", ""}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
+        {"in the device's family first, past a dangling link, then USB adapters'",
+         {{"ttyUSB13", ""},
+          {"ttyACM10", ""},
+          {"rfcomm0", ""},
+          {"ttyUSB0", ""},
+          {"ttyUSB1", "/dev/absent"}},
+         {"/dev/rfcomm0 /dev/ttyUSB2", "/dev/ttyACM10 /dev/ttyACM0", "/dev/ttyUSB13 /dev/ttyUSB3"}},
+    };
+    const std::unique_ptr<Platform> platform = makeSystemPlatform();
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        unsigned mineur = 100;
+        for (const auto& [nom, cible] : c.noms) {
+            const std::string chemin = "/dev/" + nom;
+            ASSERT_EQ(cible.empty()
+                          ? ::mknod(chemin.c_str(), S_IFCHR | 0660, makedev(188, mineur++))
+                          : ::symlink(cible.c_str(), chemin.c_str()),
+                      0);
+        }
+        const std::vector<std::string> lignes = platform->listUnreachablePorts();
+        ASSERT_EQ(lignes.size(), c.liens.size());
+        for (std::size_t i = 0; i < lignes.size(); ++i) {
+            const std::string peripherique = c.liens[i].substr(0, c.liens[i].find(' '));
+            EXPECT_EQ(lignes[i].rfind(peripherique + " existe, mais gsicom", 0), 0u) << lignes[i];
+            EXPECT_NE(lignes[i].find(" : sudo ln -s " + c.liens[i] + " ("), std::string::npos)
+                << lignes[i];
+        }
+        for (const auto& [nom, cible] : c.noms) {
+            ::unlink(("/dev/" + nom).c_str());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gsicom

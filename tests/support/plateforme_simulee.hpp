@@ -33,6 +33,7 @@ public:
     bool echecSetCommState = false;
     int erreurDisque = 0;  // errno of a flush to the disk that fails; 0: it works
     std::tm heure = heureParDefaut();
+    std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
 
     // What the run did.
     std::uint64_t maintenant = 0;
@@ -44,6 +45,7 @@ public:
     int pauses = 0;
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     void pause() override { ++pauses; }
