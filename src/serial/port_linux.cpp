@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "serial/fins_linux.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
-#include "serial/prise_linux.hpp"
 
 namespace gsicom {
 
@@ -23,7 +23,7 @@ public:
     // A file size limit must fail the write (the message, the closing request, the
     // file as written), not kill the run; nor may a closed standard output kill it
     // before the port is released. The signals that end a run clear the exclusive
-    // mode first.
+    // mode first, and give the terminal back its mode during the pause.
     LinuxPlatform()
     {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -77,6 +77,7 @@ public:
         termios avant{};
         const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0;
         if (terminal) {
+            retenirTerminal(&avant);  // a kill now must not leave the terminal raw
             termios brut = avant;
             brut.c_lflag &= ~(ICANON | ECHO | ISIG);  // Ctrl-C too is a key here
             brut.c_cc[VMIN] = 1;
@@ -90,6 +91,7 @@ public:
             while (::read(STDIN_FILENO, &touche, 1) < 0 && errno == EINTR) {
             }
             ::tcsetattr(STDIN_FILENO, TCSANOW, &avant);
+            retenirTerminal(nullptr);
         } else {
             std::fgetc(stdin);
         }
