@@ -1,5 +1,6 @@
 // The platform on Linux: serial ports (ligne_linux.cpp), nanosleep, localtime_r, the
-// export file synced to the disk and a one-key pause.
+// export file synced to the disk, whether the current folder is a temporary one
+// (dossier_linux.cpp) and a one-key pause.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "console/dossier_systeme.hpp"
 #include "serial/fins_linux.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
@@ -67,6 +69,8 @@ public:
         errno = erreur;
         return ok;
     }
+
+    DossierTemporaire temporaryCurrentFolder() override { return dossierCourantTemporaire(); }
 
     // A key on a terminal (typed after the prompt, in raw mode, where Ctrl-C is a key
     // too: the terminal is always given back as it was); otherwise one byte
