@@ -55,8 +55,11 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   nom_pty   natively, the pty's name in /dev instead of ttyS0 (com1.sh --nom)
 #   port_wine under Wine, a COMn beside COM1 that leads to the pty too (the prefix's Ports)
 #   precharge a library preloaded into gsicom (or into Wine)
+#   temporaire the run stays in the system's temporary folder (@DOSSIER@ in erreurs):
+#             the work directory natively, the Wine prefix's own (%TEMP%) under Wine
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() fichier= requetes= fenetre=()
 duree=30 commande=() disque= occupant= droits= natif= precharge= nom_pty= port_wine=
+temporaire=
 base=${cas#wine-}
 case $base in
     # --- The line goes wrong
@@ -148,6 +151,14 @@ case $base in
         [[ -n $precharge ]] || passer "no FSYNC_EIO library given"
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : Input/output error')
         requetes=$job2 absent=('Que faire') ;;
+    dossier-temporaire)  # the file would be lost with the temporary folder: said at the
+        # start and again before the closing menu offers the erase; nothing else changes
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 temporaire=1
+        remede='Placez-vous dans un dossier a vous (cd ~/Documents, par exemple), puis relancez gsicom.'
+        [[ $cas == wine-* ]] &&
+            remede='Copiez gsicom.exe dans un dossier a vous (Documents, par exemple) et lancez-le de la.'
+        erreurs=(">> Attention : le dossier courant (@DOSSIER@) est un dossier temporaire que le systeme peut vider : le fichier GSI y serait perdu. $remede")
+        erreurs+=("${erreurs[0]}") ;;
 
     # --- The port cannot be used: nothing is listed, standard error says why
     tenu-par-sleep)  # another program has the port open, and asks for neither lock
@@ -225,7 +236,24 @@ exiger_root
 # Giving the pty to a group, and running as nobody, need the real root.
 [[ -z $droits || $(id -u) -eq 0 ]] || passer "needs root: the pty goes to group $droits"
 preparer_travail
-[[ -n $disque ]] && com1_options=(--disque "$disque")
+if [[ -n $temporaire ]]; then
+    com1_options=()
+    if [[ -n $sous_wine ]]; then
+        # As GetTempPath gives it in the run's prefix (C:\users\root\Temp): the export
+        # directory becomes a link to a folder there.
+        temp_wine=$("$WINE" cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+        [[ $temp_wine == [Cc]:\\* ]] || { echec "no %TEMP% on C: in the prefix: $temp_wine"; exit 1; }
+        temp_unix=$WINEPREFIX/drive_c/$(tr '\\' / <<<"${temp_wine:3}")
+        mkdir -p "$temp_unix/gsicom-e2e" && rmdir "$travail/export" &&
+            ln -s "$temp_unix/gsicom-e2e" "$travail/export" || { echec "no folder in $temp_unix"; exit 1; }
+        dossier=$temp_wine\\gsicom-e2e
+    else
+        dossier=$(cd -P "$travail/export" && pwd)
+    fi
+fi
+[[ -n $disque ]] && com1_options+=(--disque "$disque")
 [[ -n $nom_pty ]] && com1_options+=(--nom "$nom_pty")
 
 # The reply pieces the simulator sent in the transfer (C escapes, one a line): from
@@ -334,6 +362,7 @@ if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
     erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
+    erreurs=("${erreurs[@]//@DOSSIER@/"${dossier-}"}")
     printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
 fi
 # Under Wine, erreurs.txt holds the program's lines alone (lancer_wine).

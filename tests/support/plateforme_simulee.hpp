@@ -31,7 +31,8 @@ public:
     bool echecOuvertureChoisie = false;  // the port opens for the scan, not after it
     bool echecGetCommState = false;
     bool echecSetCommState = false;
-    int erreurDisque = 0;  // errno of a flush to the disk that fails; 0: it works
+    int erreurDisque = 0;                 // errno of a flush to the disk that fails; 0: it works
+    DossierTemporaire dossierTemporaire;  // a lasting current folder, unless a test says
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
 
@@ -48,6 +49,7 @@ public:
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
+    DossierTemporaire temporaryCurrentFolder() override { return dossierTemporaire; }
     void pause() override { ++pauses; }
     bool flushToDisk(std::FILE* f) override;
 
