@@ -24,17 +24,40 @@ void verifierFinCommune(const Banc& banc)
     EXPECT_EQ(banc.os->pauses, 1);
 }
 
+// Standard output is the same whatever standard error says: a machine without any
+// serial port is told what to plug in, one whose ports are all held or out of reach
+// is told about those alone.
 TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
 {
-    Banc banc;
-    banc.preparer = [](PlateformeSimulee& os) { os.portsPresents.clear(); };
-    EXPECT_EQ(banc.lancer("1\n"), 0);
-    EXPECT_EQ(
-        banc.apresDemarrage(),
-        "Scan des ports...\n\nIl y a eu 0 port(s) disponibles...\n\nPas de ports !\nDehors\n\n");
-    EXPECT_EQ(banc.os->ouvertures.size(), 30u);  // COM1 to COM30, nothing above
-    EXPECT_EQ(banc.os->ouvertures.back(), "\\\\.\\COM30");
-    verifierFinCommune(banc);
+    const struct {
+        void (*preparer)(PlateformeSimulee&);
+        const char* erreurs;
+    } cas[] = {
+        {[](PlateformeSimulee&) {},
+         ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
+         "pilote installe), puis relancez gsicom.\n"},
+        {[](PlateformeSimulee& os) {
+             os.portsHorsTable = {"COM34 existe", "COM40 existe"};
+         },
+         ">> COM34 existe\n>> COM40 existe\n"},
+        {[](PlateformeSimulee& os) { os.portsPresents = os.portsOccupes = {3}; },
+         ">> COM3 : occupe\n"},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.preparer = [&c](PlateformeSimulee& os) {
+            os.portsPresents.clear();
+            c.preparer(os);
+        };
+        EXPECT_EQ(banc.lancer("1\n"), 0);
+        EXPECT_EQ(banc.apresDemarrage(),
+                  "Scan des ports...\n\nIl y a eu 0 port(s) disponibles...\n\nPas de ports "
+                  "!\nDehors\n\n");
+        EXPECT_EQ(banc.erreurs, c.erreurs);
+        EXPECT_EQ(banc.os->ouvertures.size(), 30u);  // COM1 to COM30, nothing above
+        EXPECT_EQ(banc.os->ouvertures.back(), "\\\\.\\COM30");
+        verifierFinCommune(banc);
+    }
 }
 
 TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
@@ -44,6 +67,7 @@ TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
         banc.preparer = [](PlateformeSimulee& os) {
             os.portsPresents = {1, 3};
             os.portsOccupes = {3};  // held by another program: not listed
+            os.portsHorsTable = {"COM34 existe"};
         };
         EXPECT_EQ(banc.lancer(reponse), 0) << reponse;
         const std::string texte = banc.apresDemarrage();
@@ -51,7 +75,8 @@ TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
                              "\nEntrez le numero du port\t -> "),
                   std::string::npos);
         EXPECT_EQ(texte.find("COM 3"), std::string::npos);
-        EXPECT_EQ(banc.erreurs, ">> COM3 : occupe\n");  // COM2 and COM4-30 do not exist
+        // COM2 and COM4-30 do not exist; the ports beyond come after the scan's.
+        EXPECT_EQ(banc.erreurs, ">> COM3 : occupe\n>> COM34 existe\n");
         EXPECT_NE(texte.find(kGuichet), std::string::npos) << reponse;
         EXPECT_EQ(banc.os->ouvertures.size(), 30u) << reponse;
         EXPECT_TRUE(banc.requetes().empty());

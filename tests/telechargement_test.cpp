@@ -36,6 +36,7 @@ TEST(Telechargement, WritesEveryLineOfTheJobWithCrCrLf)
         const char* requete;
         int job;  // 0-based in the demo memory
         bool coordonnees;
+        bool temporaire = false;  // the run's folder is one the system may empty
     } cas[] = {
         {"1\n2\n2\n1\n", "JOB/RCV/OBSERV/2", 1, false},
         {"1\n2\n2\n2\n", "JOB/RCV/COORD/2", 1, true},
@@ -44,9 +45,18 @@ TEST(Telechargement, WritesEveryLineOfTheJobWithCrCrLf)
         {"1\n2\n9\n2\n", "JOB/RCV/COORD/1", 0, true},  // out of range: job 1
         {"1\n2\n0\n", "JOB/RCV/OBSERV/1", 0, false},
         {"1\n2\n-3\n", "JOB/RCV/OBSERV/1", 0, false},
+        {"1\n2\n2\n1\n", "JOB/RCV/OBSERV/2", 1, false, true},
     };
+    const std::string avertissement =
+        ">> Attention : le dossier courant (C:\\TEMP\\Temp1_gsicom.zip) est un dossier "
+        "temporaire que le systeme peut vider : le fichier GSI y serait perdu. Copiez-le.\n";
     for (const auto& c : cas) {
         Banc banc;
+        if (c.temporaire) {
+            banc.preparer = [](PlateformeSimulee& os) {
+                os.dossierTemporaire = {"C:\\TEMP\\Temp1_gsicom.zip", "Copiez-le."};
+            };
+        }
         EXPECT_EQ(banc.lancer(c.reponses), 0) << c.reponses;
         const sim::JobSimule& job = banc.memoire.jobs[c.job];
         const auto& lignes = c.coordonnees ? job.coordonnees : job.observations;
@@ -60,7 +70,8 @@ TEST(Telechargement, WritesEveryLineOfTheJobWithCrCrLf)
         EXPECT_EQ(banc.dossier.fichiers(), std::vector<std::string>{nom});
         EXPECT_EQ(RepertoireTemporaire::lire(nom), commeStocke(lignes)) << c.reponses;
         EXPECT_NE(banc.sortie.find(">> Exportation : " + nom + "\n"), std::string::npos);
-        EXPECT_EQ(banc.erreurs, "");
+        // At the start, and again before the closing menu offers the erase.
+        EXPECT_EQ(banc.erreurs, c.temporaire ? avertissement + avertissement : "");
     }
 }
 

@@ -6,11 +6,36 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace gsicom {
 
+namespace {
+
+// A console window of the classic kind, on the screen: conhost's own (Wine's own
+// under Wine). Under a pseudoconsole (Windows Terminal, the default console of
+// Windows 11, an editor's terminal) the console's window is a hidden stand-in, and a
+// buffer resized through the console API leaves the terminal's cursor out of step
+// with the text: such a console keeps its size.
+bool fenetreClassique()
+{
+    const HWND fenetre = GetConsoleWindow();
+    if (fenetre == nullptr || IsWindowVisible(fenetre) == 0) {
+        return false;
+    }
+    char classe[32] = {};
+    GetClassNameA(fenetre, classe, sizeof classe);
+    return std::strcmp(classe, "ConsoleWindowClass") == 0 ||
+           std::strcmp(classe, "WineConsoleClass") == 0;
+}
+
+}  // namespace
+
 void widenConsole()
 {
+    if (!fenetreClassique()) {
+        return;
+    }
     constexpr SHORT colonnes = 131;
     const HANDLE sortie = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info{};

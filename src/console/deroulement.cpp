@@ -1,5 +1,6 @@
 #include "console/deroulement.hpp"
 
+#include "console/dossier.hpp"
 #include "console/ecran.hpp"
 #include "instrument/etapes.hpp"
 #include "serial/liaison.hpp"
@@ -13,12 +14,14 @@ using Etape = Issue (*)(Etat&);
 // The run, in order. There is no going back: a failure or a wrong answer ends it.
 constexpr Etape kEtapes[] = {
     afficherEcranDepart,   // banner, titles, picture
+    avertirDossier,        // a current folder the system may empty: said on standard error
     choisirPort,           // scan of COM1 to COM30, the operator's choice
     ouvrirPort,            // open, speed, 8N1, time-outs
     reveillerInstrument,   // "a", the progress line, "c"
     identifierInstrument,  // name and temperature
     lireRepertoire,        // the job table
     telechargerJob,        // one job into a GSI file
+    avertirDossier,        // again, now that the erase is offered
     menuFinal,             // leave, or erase
 };
 

@@ -1,6 +1,7 @@
 #include "serial/liaison.hpp"
 
 #include <array>
+#include <vector>
 
 #include "console/ecran.hpp"
 #include "serial/chemin_com.hpp"
@@ -16,12 +17,33 @@ std::string cheminPort(int numero)
     return chemin;
 }
 
+namespace {
+
+// The ports beyond the scan's reach, named; or, where the machine has no serial port
+// at all, what to plug in.
+void signalerPortsHorsTable(Etat& e, int existants)
+{
+    const std::vector<std::string> horsTable = e.os.listUnreachablePorts();
+    for (const std::string& ligne : horsTable) {
+        std::fprintf(e.err, ">> %s\n", ligne.c_str());
+    }
+    if (existants == 0 && horsTable.empty()) {
+        std::fputs(
+            ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
+            "pilote installe), puis relancez gsicom.\n",
+            e.err);
+    }
+}
+
+}  // namespace
+
 Issue choisirPort(Etat& e)
 {
     std::fputs("Scan des ports...\n", e.out);
     std::fflush(e.out);
     std::array<bool, kDernierPort + 1> portsDispo{};  // slot 0 never marks a port
     int nombre = 0;
+    int existants = 0;  // available, or saying why not
     for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
         // A port held by another program fails the exclusive open: not available.
         // One that exists says why on standard error, one line a port.
@@ -29,10 +51,13 @@ Issue choisirPort(Etat& e)
         if (e.os.openPort(cheminPort(numero).c_str(), pourquoi) != nullptr) {
             portsDispo[numero] = true;
             ++nombre;
+            ++existants;
         } else if (!pourquoi.empty()) {
             std::fprintf(e.err, ">> %s\n", pourquoi.c_str());
+            ++existants;
         }
     }
+    signalerPortsHorsTable(e, existants);
     std::fprintf(e.out, "\nIl y a eu %i port(s) disponibles...\n", nombre);
     if (nombre == 0) {
         std::fputs("\nPas de ports !\nDehors\n\n", e.out);

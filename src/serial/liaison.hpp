@@ -12,7 +12,8 @@ namespace gsicom {
 // "\\.\COMn": the Win32 device-namespace path, the only form that reaches COM10 and above.
 std::string cheminPort(int numero);
 
-// Lists the ports that open, asks for one, keeps it in Etat::portChoisi.
+// Lists the ports that open, asks for one, keeps it in Etat::portChoisi. Standard error
+// names the ports that exist but cannot be used, and those beyond COM30.
 Issue choisirPort(Etat& e);
 
 // Opens the chosen port into hSerial, sets its speed, 8N1 and time-outs.

@@ -3,7 +3,8 @@
 // Everything that differs between Windows, Linux and the in-process test simulator
 // sits behind these two interfaces: a serial port (opened exclusively by its Win32
 // device path, line settings, time-outs, synchronous write and read) and the rest
-// of the operating system the run needs (sleep, local time, the final pause).
+// of the operating system the run needs (sleep, local time, the final pause,
+// whether the current folder lasts).
 // The implementations are whole files: port_windows.cpp, port_linux.cpp and the
 // simulated platform of the tests.
 #pragma once
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace gsicom {
 
@@ -33,6 +35,13 @@ struct CommTimeouts {
     std::uint32_t readTotalTimeoutConstant = 0;
     std::uint32_t writeTotalTimeoutMultiplier = 0;
     std::uint32_t writeTotalTimeoutConstant = 0;
+};
+
+// The current folder when the system may empty it, and what the operator does about
+// it on this system. An empty `dossier`: a folder that lasts.
+struct DossierTemporaire {
+    std::string dossier;
+    std::string remede;
 };
 
 // An open serial port, owned: destroying it releases the port (CloseHandle).
@@ -56,12 +65,19 @@ public:
     // this account...) says why in `pourquoi`, one line for the operator without
     // its newline; a port that does not exist leaves it empty.
     virtual std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) = 0;
+    // The serial ports the machine has beyond COM1 to COM30, which gsicom cannot reach:
+    // one line each for the operator (the port, and how to give it a place among
+    // COM1 to COM30), without its newline. None of them is opened.
+    virtual std::vector<std::string> listUnreachablePorts() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Puts the export file `f`, just made in the current folder, on the disk itself and
     // not only in the system's cache: the job may be erased from the instrument next.
     // False, with errno set, when the disk refused it.
     virtual bool flushToDisk(std::FILE* f) = 0;
+    // Whether the current folder, where the export file goes, lies inside the system's
+    // temporary folder (a ZIP opened in Explorer runs its exe from a copy there).
+    virtual DossierTemporaire temporaryCurrentFolder() = 0;
     // Waits for a key press before the program ends (the console may close after).
     virtual void pause() = 0;
 };

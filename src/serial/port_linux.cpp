@@ -1,5 +1,6 @@
-// The platform on Linux: serial ports (ligne_linux.cpp), nanosleep, localtime_r, the
-// export file synced to the disk and a one-key pause.
+// The platform on Linux: serial ports (ligne_linux.cpp) and those out of reach
+// (hors_table_linux.cpp), nanosleep, localtime_r, the export file synced to the disk,
+// whether the current folder is a temporary one (dossier_linux.cpp) and a one-key pause.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,9 +11,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "console/dossier_systeme.hpp"
+#include "serial/fins_linux.hpp"
+#include "serial/hors_table_linux.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
-#include "serial/prise_linux.hpp"
 
 namespace gsicom {
 
@@ -23,7 +26,7 @@ public:
     // A file size limit must fail the write (the message, the closing request, the
     // file as written), not kill the run; nor may a closed standard output kill it
     // before the port is released. The signals that end a run clear the exclusive
-    // mode first.
+    // mode first, and give the terminal back its mode during the pause.
     LinuxPlatform()
     {
         std::signal(SIGXFSZ, SIG_IGN);
@@ -35,6 +38,8 @@ public:
     {
         return ouvrirPortLinux(devicePath, pourquoi);
     }
+
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
 
     void sleep(std::uint32_t milliseconds) override
     {
@@ -68,6 +73,8 @@ public:
         return ok;
     }
 
+    DossierTemporaire temporaryCurrentFolder() override { return dossierCourantTemporaire(); }
+
     // A key on a terminal (typed after the prompt, in raw mode, where Ctrl-C is a key
     // too: the terminal is always given back as it was); otherwise one byte
     // of the input or its end, so that a run fed by a pipe never hangs here. Raw mode
@@ -77,6 +84,7 @@ public:
         termios avant{};
         const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &avant) == 0;
         if (terminal) {
+            retenirTerminal(&avant);  // a kill now must not leave the terminal raw
             termios brut = avant;
             brut.c_lflag &= ~(ICANON | ECHO | ISIG);  // Ctrl-C too is a key here
             brut.c_cc[VMIN] = 1;
@@ -90,6 +98,7 @@ public:
             while (::read(STDIN_FILENO, &touche, 1) < 0 && errno == EINTR) {
             }
             ::tcsetattr(STDIN_FILENO, TCSANOW, &avant);
+            retenirTerminal(nullptr);
         } else {
             std::fgetc(stdin);
         }

@@ -1,4 +1,5 @@
-// The platform on Windows: the kernel32 serial API, Sleep, localtime and the command
+// The platform on Windows: the kernel32 serial API, Sleep, localtime, whether the
+// current folder is a temporary one (dossier_windows.cpp) and the command
 // interpreter's PAUSE.
 #include <io.h>
 #include <windows.h>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "console/console_windows.hpp"
+#include "console/dossier_systeme.hpp"
+#include "serial/hors_table_windows.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -154,6 +157,8 @@ public:
         return std::make_unique<WindowsSerialPort>(handle);
     }
 
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTableWindows(); }
+
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 
     std::tm localTime() override
@@ -179,6 +184,8 @@ public:
         }
         return true;
     }
+
+    DossierTemporaire temporaryCurrentFolder() override { return dossierCourantTemporaire(); }
 
     void pause() override { std::system("PAUSE"); }
 };

@@ -1,7 +1,7 @@
 // gsicom's hold on a Linux serial device: whether another program holds it (its
-// flock, its exclusive flag, a descriptor found in /proc), the exclusive flag gsicom
-// sets and clears, and the signals that clear it before they end the run. Used by
-// the Linux port (port_linux.cpp) only.
+// flock, its exclusive flag, a descriptor found in /proc), and the exclusive flag
+// gsicom sets and clears (which a signal that ends the run clears too: fins_linux.hpp).
+// Used by the Linux port (port_linux.cpp) only.
 #pragma once
 
 #include <sys/types.h>
@@ -9,11 +9,6 @@
 #include <string>
 
 namespace gsicom {
-
-// Ctrl-C, a hang-up, a polite kill or a quit: the run clears its exclusive flag, then
-// ends as the signal would have ended it. A signal the caller ignored (nohup, a
-// script's background job) stays ignored.
-void intercepterLesFins();
 
 // Takes the device open on `fd` (character device `rdev`) for this run: its flock,
 // then its exclusive flag. False when another program holds it, or when the flag

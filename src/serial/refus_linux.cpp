@@ -208,6 +208,11 @@ std::string messageErreurSysteme(const char* com, const std::string& chemin, int
     return debut(com, chemin) + std::strerror(erreur) + ".";
 }
 
+std::string typeUart(const std::string& nom)
+{
+    return premiereLigne("/sys/class/tty/" + nom + "/type");
+}
+
 // The motherboard's ttyS1-3 without a UART give EIO, and their /sys type is 0.
 std::string refusOuverture(const char* com, const std::string& chemin, int erreur)
 {
@@ -217,12 +222,10 @@ std::string refusOuverture(const char* com, const std::string& chemin, int erreu
         case ENODEV:
         case EIO: return {};
         case EACCES:
-        case EPERM: {
-            const std::string nom = chemin.substr(chemin.rfind('/') + 1);
-            return premiereLigne("/sys/class/tty/" + nom + "/type") == "0"
+        case EPERM:
+            return typeUart(chemin.substr(chemin.rfind('/') + 1)) == "0"
                        ? std::string()
                        : messageAccesRefuse(com, chemin);
-        }
         case EBUSY: {  // an exclusive flag: root is never refused so
             struct stat s {};
             return messageExclusif(com, chemin,

@@ -1,6 +1,6 @@
 // Why a Linux serial device that exists cannot be used, in the operator's words:
 // another process holds it (found as fuser finds it), or this account may not open
-// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp) only.
+// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp, hors_table_linux.cpp) only.
 #pragma once
 
 #include <sys/types.h>
@@ -25,6 +25,11 @@ std::string messageOccupe(const char* com, const std::string& chemin, const Dete
 std::string messageExclusif(const char* com, const std::string& chemin, dev_t rdev);
 std::string messageAccesRefuse(const char* com, const std::string& chemin);
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur);
+
+// The UART type of /dev/<nom> as /sys gives it: "0" for a slot with no UART behind it,
+// as the motherboard's ttyS1 to ttyS3 often are; empty where /sys does not tell (a
+// device of no UART driver, such as a USB adapter or a pty, or no /sys).
+std::string typeUart(const std::string& nom);
 
 // Why open() failed with `erreur`; empty where there is no port: no node, or a node
 // with no device behind it.

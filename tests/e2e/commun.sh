@@ -58,11 +58,14 @@ exiger_root() {
 echecs=0
 echec() { echo "FAILED: $*"; echecs=$((echecs + 1)); }
 
+# The work directory lies in the temporary folder, where gsicom says that its file
+# would not last: a run sees its export directory in /mnt instead (com1.sh
+# --hors-tmp), wherever the checkout lies, unless the case drops that option.
 preparer_travail() {
     travail=$(mktemp -d "${TMPDIR:-/tmp}/gsicom-e2e.XXXXXX")
     mkdir "$travail/export"
     sim_pid=
-    com1_options=()
+    com1_options=(--hors-tmp)
     trap terminer EXIT
     [[ -z $sous_wine ]] || copier_prefixe
 }
@@ -130,17 +133,18 @@ ms_du_jour() {
     echo $(((10#$h * 3600 + 10#$m * 60 + 10#$s) * 1000 + 10#$f))
 }
 
-# lancer LIMIT COMMAND...: COMMAND as COM1's user, in the export directory, with
-# $travail/entree as standard input (the operator's answers, then end of input),
-# killed after LIMIT seconds; com1_options go to com1.sh. Sets code, debut and fin (epoch seconds), fin_ms (ms
-# since midnight, as the log counts) and duree_ms.
+# lancer LIMIT COMMAND...: COMMAND as COM1's user, in the export directory (where it
+# leads, when it is a link), with $travail/entree as standard input (the operator's
+# answers, then end of input), killed after LIMIT seconds; com1_options go to com1.sh.
+# Sets code, debut and fin (epoch seconds), fin_ms (ms since midnight, as the log
+# counts) and duree_ms.
 lancer() {
     local limite=$1
     shift
     local t0 t1
     t0=$(date +%s%N)
     debut=${t0:0:-9}
-    (cd "$travail/export" &&
+    (cd -P "$travail/export" &&
         timeout -s KILL "$limite" "$COM1" "${com1_options[@]}" "$pty" "$@" <"$travail/entree" \
             >"$travail/console.brute" 2>"$travail/erreurs.brute")
     code=$?

@@ -54,9 +54,14 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   occupant  another program (sleep, @PID@ in erreurs) holds the pty during the run;
 #   droits    the pty belongs to this group, mode 660
 #   natif     why the case runs on the native build only (a wine-CASE is refused)
+#   nom_pty   natively, the pty's name in /dev instead of ttyS0 (com1.sh --nom)
+#   port_wine under Wine, a COMn beside COM1 that leads to the pty too (the prefix's Ports)
 #   precharge a library preloaded into gsicom (or into Wine)
+#   temporaire the run stays in the system's temporary folder (@DOSSIER@ in erreurs):
+#             the work directory natively, the Wine prefix's own (%TEMP%) under Wine
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() journal=() fichier= requetes= fenetre=()
-duree=30 commande=() disque= occupant= droits= natif= precharge=
+duree=30 commande=() disque= occupant= droits= natif= precharge= nom_pty= port_wine=
+temporaire=
 base=${cas#wine-}
 case $base in
     # --- The line goes wrong
@@ -157,6 +162,14 @@ case $base in
         [[ -n $precharge ]] || passer "no FSYNC_EIO library given"
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : Input/output error')
         requetes=$job2 absent=('Que faire') ;;
+    dossier-temporaire)  # the file would be lost with the temporary folder: said at the
+        # start and again before the closing menu offers the erase; nothing else changes
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 temporaire=1
+        remede='Placez-vous dans un dossier a vous (cd ~/Documents, par exemple), puis relancez gsicom.'
+        [[ $cas == wine-* ]] &&
+            remede='Copiez gsicom.exe dans un dossier a vous (Documents, par exemple) et lancez-le de la.'
+        erreurs=(">> Attention : le dossier courant (@DOSSIER@) est un dossier temporaire que le systeme peut vider : le fichier GSI y serait perdu. $remede")
+        erreurs+=("${erreurs[0]}") ;;
 
     # --- The port cannot be used: nothing is listed, standard error says why
     tenu-par-sleep)  # another program has the port open, and asks for neither lock
@@ -174,6 +187,15 @@ case $base in
         commande=(setpriv --reuid=54321 --regid=nogroup --clear-groups "$GSICOM")
         sortie=('Il y a eu 0 port(s) disponibles...')
         erreurs=('>> COM1 (/dev/ttyS0) : acces refuse : le port est au groupe dialout, et l uid 54321 n a pas de compte : demandez a l administrateur l acces a ce port.') ;;
+    hors-table)  # a serial port beyond COM30: never opened, named with its remedy
+        reponses='0\n'
+        if [[ $cas == wine-* ]]; then
+            port_wine=COM34 sortie=($'\t\t\tCOM 1' $'\tAdressez-vous au guichet 35')
+            erreurs=('>> COM34 existe, mais gsicom ne parle qu aux ports COM1 a COM30 : donnez-lui un numero de 1 a 30 (Gestionnaire de peripheriques, Ports (COM et LPT), Proprietes, Parametres du port, Avance), puis relancez gsicom.')
+        else  # the only serial device: no COM1 at all
+            nom_pty=ttyUSB12 sortie=('Il y a eu 0 port(s) disponibles...' 'Pas de ports !')
+            erreurs=('>> /dev/ttyUSB12 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : donnez-lui un de ces noms, par exemple COM11 : sudo ln -s /dev/ttyUSB12 /dev/ttyUSB0 (jusqu au redemarrage ; une regle udev SYMLINK+="ttyUSB0" le rend durable), puis relancez gsicom.')
+        fi ;;
 
     # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input
     # and stand before every later prompt, which keeps its preset too; end of input
@@ -225,7 +247,25 @@ exiger_root
 # Giving the pty to a group, and running as nobody, need the real root.
 [[ -z $droits || $(id -u) -eq 0 ]] || passer "needs root: the pty goes to group $droits"
 preparer_travail
-[[ -n $disque ]] && com1_options=(--disque "$disque")
+if [[ -n $temporaire ]]; then
+    com1_options=()
+    if [[ -n $sous_wine ]]; then
+        # As GetTempPath gives it in the run's prefix (C:\users\root\Temp): the export
+        # directory becomes a link to a folder there.
+        temp_wine=$("$WINE" cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+        [[ $temp_wine == [Cc]:\\* ]] || { echec "no %TEMP% on C: in the prefix: $temp_wine"; exit 1; }
+        temp_unix=$WINEPREFIX/drive_c/$(tr '\\' / <<<"${temp_wine:3}")
+        mkdir -p "$temp_unix/gsicom-e2e" && rmdir "$travail/export" &&
+            ln -s "$temp_unix/gsicom-e2e" "$travail/export" || { echec "no folder in $temp_unix"; exit 1; }
+        dossier=$temp_wine\\gsicom-e2e
+    else
+        dossier=$(cd -P "$travail/export" && pwd)
+    fi
+fi
+[[ -n $disque ]] && com1_options+=(--disque "$disque")
+[[ -n $nom_pty ]] && com1_options+=(--nom "$nom_pty")
 
 # The reply pieces the simulator sent in the transfer (C escapes, one a line): from
 # the JOB request on, up to the end-of-data marker or the c that ends the transfer.
@@ -303,6 +343,12 @@ demarrer_sim "${sim[@]}"
 if [[ -n $droits ]]; then
     chgrp "$droits" "$pty" && chmod 660 "$pty" || { echec "cannot give $pty to $droits"; exit 1; }
 fi
+# Wine lists a port of its Ports key: a value written into the run's registry before
+# its server starts (wine reg add would cost a Wine start more).
+if [[ -n $port_wine ]]; then
+    printf '\n[Software\\\\Wine\\\\Ports]\n"%s"="%s"\n' "$port_wine" "$pty" >>"$WINEPREFIX/system.reg" ||
+        { echec "cannot add $port_wine to the Wine prefix"; exit 1; }
+fi
 occupant_pid=
 if [[ -n $occupant ]]; then
     sleep 60 <>"$pty" &
@@ -337,6 +383,7 @@ if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
     erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
+    erreurs=("${erreurs[@]//@DOSSIER@/"${dossier-}"}")
     [[ ${erreurs[*]} == *@OCTETS@* ]] && erreurs=("${erreurs[@]//@OCTETS@/$(octets_envoyes)}")
     printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
 fi

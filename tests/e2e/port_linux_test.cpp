@@ -306,39 +306,54 @@ TEST_F(PortLinux, ARunEndedByASignalLeavesNoExclusiveModeBehind)
     }
 }
 
-// Ctrl-C at the final pause is the key it waits for: the run ends with its own code
-// and the terminal is given back with its echo, not left in raw mode by a signal.
-TEST_F(PortLinux, CtrlCAtThePauseEndsItAndGivesTheTerminalBack)
+// Ctrl-C at the final pause is the key it waits for: the run ends with its own code.
+// A kill or a hang-up there ends the run as it would, but never leaves the terminal
+// in raw mode: it is given back with its echo either way.
+TEST_F(PortLinux, ThePauseGivesTheTerminalBackOnAKeyOrASignal)
 {
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    ASSERT_EQ(::grantpt(terminal), 0);
-    ASSERT_EQ(::unlockpt(terminal), 0);
-    const std::string clavier = ::ptsname(terminal);
-    const pid_t run = ::fork();
-    ASSERT_GE(run, 0);
-    if (run == 0) {  // the end of a run on that terminal, its controlling one
-        ::setsid();
-        const int fd = ::open(clavier.c_str(), O_RDWR);
-        if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0 || ::dup2(fd, STDOUT_FILENO) < 0) ::_exit(1);
-        makeSystemPlatform()->pause();
-        ::_exit(7);
+    for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {  // 0: Ctrl-C typed
+        SCOPED_TRACE(signal);
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+        ASSERT_EQ(::grantpt(terminal), 0);
+        ASSERT_EQ(::unlockpt(terminal), 0);
+        const std::string clavier = ::ptsname(terminal);
+        const pid_t run = ::fork();
+        ASSERT_GE(run, 0);
+        if (run == 0) {  // the end of a run on that terminal, its controlling one
+            ::setsid();
+            const int fd = ::open(clavier.c_str(), O_RDWR);
+            if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0 || ::dup2(fd, STDOUT_FILENO) < 0) {
+                ::_exit(1);
+            }
+            makeSystemPlatform()->pause();
+            ::_exit(7);
+        }
+        char vu[256];
+        std::string ecran;
+        while (ecran.find("continuer") == std::string::npos) {  // the prompt, then the end
+            const ssize_t n = ::read(terminal, vu, sizeof vu);
+            ASSERT_GT(n, 0);
+            ecran.append(vu, std::size_t(n));
+        }
+        if (signal == 0) {
+            ASSERT_EQ(::write(terminal, "\x03", 1), 1);
+        } else {
+            ::kill(run, signal);
+        }
+        int statut = 0;
+        ASSERT_EQ(::waitpid(run, &statut, 0), run);
+        if (signal == 0) {
+            EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == 7);
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(statut) && WTERMSIG(statut) == signal);
+        }
+        termios apres{};
+        ASSERT_EQ(::tcgetattr(terminal, &apres), 0);
+        EXPECT_TRUE(apres.c_lflag & ECHO);
+        EXPECT_TRUE(apres.c_lflag & ICANON);
+        ::close(terminal);
     }
-    char vu[256];
-    std::string ecran;
-    while (ecran.find("continuer") == std::string::npos) {  // the prompt, then the key
-        const ssize_t n = ::read(terminal, vu, sizeof vu);
-        ASSERT_GT(n, 0);
-        ecran.append(vu, std::size_t(n));
-    }
-    ASSERT_EQ(::write(terminal, "\x03", 1), 1);
-    int statut = 0;
-    ASSERT_EQ(::waitpid(run, &statut, 0), run);
-    EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == 7);
-    termios apres{};
-    ASSERT_EQ(::tcgetattr(terminal, &apres), 0);
-    EXPECT_TRUE(apres.c_lflag & ECHO);
-    ::close(terminal);
 }
 
 // Another program holds the port, however it holds it: gsicom, root here, neither
@@ -422,6 +437,53 @@ TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
         const Horloge::time_point debut = Horloge::now();
         EXPECT_FALSE(port_->writeFile("c\r\n", 3, ecrits));
         EXPECT_LT(msDepuis(debut), 1000);
+    }
+}
+
+// A device beyond COM30 is never opened, only named with a name of the table that
+// nothing holds, a different one for each; once a name of the table leads to it, it
+// is in reach and said no more.
+TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
+{
+    if (!preparerDev()) {
+        GTEST_SKIP() << "needs root: the devices are made in a private /dev";
+    }
+    const struct {
+        const char* cas;
+        std::vector<std::pair<std::string, std::string>> noms;  // a link's target, or "" (a device)
+        std::vector<std::string> liens;                         // the link each line proposes
+    } cas[] = {
+        {"the remedy applied", {{"ttyUSB12", ""}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
+        {"in the device's family first, past a dangling link, then USB adapters'",
+         {{"ttyUSB13", ""},
+          {"ttyACM10", ""},
+          {"rfcomm0", ""},
+          {"ttyUSB0", ""},
+          {"ttyUSB1", "/dev/absent"}},
+         {"/dev/rfcomm0 /dev/ttyUSB2", "/dev/ttyACM10 /dev/ttyACM0", "/dev/ttyUSB13 /dev/ttyUSB3"}},
+    };
+    const std::unique_ptr<Platform> platform = makeSystemPlatform();
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        unsigned mineur = 100;
+        for (const auto& [nom, cible] : c.noms) {
+            const std::string chemin = "/dev/" + nom;
+            ASSERT_EQ(cible.empty()
+                          ? ::mknod(chemin.c_str(), S_IFCHR | 0660, makedev(188, mineur++))
+                          : ::symlink(cible.c_str(), chemin.c_str()),
+                      0);
+        }
+        const std::vector<std::string> lignes = platform->listUnreachablePorts();
+        ASSERT_EQ(lignes.size(), c.liens.size());
+        for (std::size_t i = 0; i < lignes.size(); ++i) {
+            const std::string peripherique = c.liens[i].substr(0, c.liens[i].find(' '));
+            EXPECT_EQ(lignes[i].rfind(peripherique + " existe, mais gsicom", 0), 0u) << lignes[i];
+            EXPECT_NE(lignes[i].find(" : sudo ln -s " + c.liens[i] + " ("), std::string::npos)
+                << lignes[i];
+        }
+        for (const auto& [nom, cible] : c.noms) {
+            ::unlink(("/dev/" + nom).c_str());
+        }
     }
 }
 

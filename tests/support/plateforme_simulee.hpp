@@ -31,8 +31,10 @@ public:
     bool echecOuvertureChoisie = false;  // the port opens for the scan, not after it
     bool echecGetCommState = false;
     bool echecSetCommState = false;
-    int erreurDisque = 0;  // errno of a flush to the disk that fails; 0: it works
+    int erreurDisque = 0;                 // errno of a flush to the disk that fails; 0: it works
+    DossierTemporaire dossierTemporaire;  // a lasting current folder, unless a test says
     std::tm heure = heureParDefaut();
+    std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
 
     // What the run did.
     std::uint64_t maintenant = 0;
@@ -44,8 +46,10 @@ public:
     int pauses = 0;
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
+    std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
+    DossierTemporaire temporaryCurrentFolder() override { return dossierTemporaire; }
     void pause() override { ++pauses; }
     bool flushToDisk(std::FILE* f) override;
 

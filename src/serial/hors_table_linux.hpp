@@ -1,0 +1,14 @@
+// The serial devices of /dev that no name of COM1 to COM30 leads to (a USB adapter
+// numbered ttyUSB10 or above, a Bluetooth rfcomm0, a board's ttyAMA0...), each named
+// with how to give it a name of the table. Looked at in /dev and /sys, never opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace gsicom {
+
+// One line each, without its newline, in the order of their names.
+std::vector<std::string> portsHorsTableLinux();
+
+}  // namespace gsicom
