@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "serial/chemin_com.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
 #include "serial/prise_linux.hpp"
+#include "serial/refus_linux.hpp"
 
 namespace gsicom {
 
@@ -34,6 +36,12 @@ public:
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
     {
         return ouvrirPortLinux(devicePath, pourquoi);
+    }
+
+    std::string portName(const char* devicePath) override
+    {
+        const std::string chemin = cheminLinux(devicePath);
+        return chemin.empty() ? std::string(devicePath + 4) : nomPort(devicePath + 4, chemin);
     }
 
     void sleep(std::uint32_t milliseconds) override

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +34,9 @@ public:
     bool echecGetCommState = false;
     bool echecSetCommState = false;
     int erreurDisque = 0;  // errno of a flush to the disk that fails; 0: it works
+    // The driver's count of line errors: none unless set (a pseudo-terminal); then this
+    // many more at these reads of the instrument's port (1-based: every read counts).
+    std::optional<std::map<long, std::uint32_t>> erreursDeLigne;
     std::tm heure = heureParDefaut();
 
     // What the run did.
@@ -44,6 +49,11 @@ public:
     int pauses = 0;
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
+    // Not COM1 alone, as Windows says: a message must take the name from here.
+    std::string portName(const char* devicePath) override
+    {
+        return std::string(devicePath + 4) + " (simule)";
+    }
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     void pause() override { ++pauses; }
