@@ -1,13 +1,14 @@
 // The state of one run of gsicom: one plain struct that main owns and hands by
 // reference to every stage. It holds the console streams, the platform, the serial
-// port, the request and reply buffers of the exchange and the job table. There is
-// no global state: a test builds a fresh Etat for every run.
+// port, the request and reply buffers of the exchange, what the line brought and the
+// job table. There is no global state: a test builds a fresh Etat for every run.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "serial/plateforme.hpp"
 
@@ -19,6 +20,14 @@ struct Job {
     std::int32_t no = 0;  // the number the instrument lists; requests use the position
     std::int32_t points = 0;
     std::int32_t blocs = 0;
+};
+
+// What the line brought since the port was opened, counted after every read of the
+// exchange (serial/echange.cpp): what a stage that fails can tell the operator.
+struct Reception {
+    std::uint64_t octets = 0;
+    std::uint64_t illisibles = 0;               // bytes no instrument sends (serial/echange.hpp)
+    std::optional<std::uint32_t> erreursLigne;  // the driver's count; none where it keeps none
 };
 
 inline constexpr int kMaxJobs = 100;
@@ -47,6 +56,8 @@ struct Etat {
     char nom_fichier[512] = {};
 
     int portChoisi = 0;
+    std::uint32_t vitesse = 0;  // baud, as chosen at the speed prompt
+    Reception recu;
 };
 
 }  // namespace gsicom

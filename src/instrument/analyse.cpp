@@ -77,6 +77,43 @@ Job analyserLigneJob(const char* ligne)
     return job;
 }
 
+namespace {
+
+// One byte of a reply as a message shows it: printable ASCII as it is, the rest escaped.
+std::string echapper(char c)
+{
+    switch (c) {
+        case '\r': return "\\r";
+        case '\n': return "\\n";
+        case '\t': return "\\t";
+        case '\\': return "\\\\";
+        case '"': return "\\\"";
+        default: break;
+    }
+    const auto octet = static_cast<unsigned char>(c);
+    if (octet >= 0x20 && octet <= 0x7E) {
+        return std::string(1, c);
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return {'\\', 'x', kHex[octet >> 4], kHex[octet & 0xF]};
+}
+
+}  // namespace
+
+std::string citerReponse(std::string_view reponse)
+{
+    constexpr std::size_t kLongueurMax = 80;
+    std::string texte;
+    for (const char c : reponse) {
+        const std::string octet = echapper(c);
+        if (texte.size() + octet.size() > kLongueurMax) {
+            return "\"" + texte + "\"...";
+        }
+        texte += octet;
+    }
+    return "\"" + texte + "\"";
+}
+
 const char* defautNomExport(std::string_view nom)
 {
     for (const char c : nom) {

@@ -1,9 +1,11 @@
 // Parsers of what the instrument sends back, kept free of I/O so that they can be
 // tested and fuzzed on their own: the name in the GeoCOM reply, the temperature,
-// a directory line, and the check that a job name is safe to put in a file name.
+// a directory line, the check that a job name is safe to put in a file name, and a
+// reply quoted for a message.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "console/etat.hpp"
@@ -23,6 +25,11 @@ int lireTemperature(const char* reply);
 // commas are one separator, the name is cut to 63 characters, a missing number is 0,
 // the line ending stays on the last field present.
 Job analyserLigneJob(const char* ligne);
+
+// A reply as the operator's messages quote it: between double quotes, with \r, \n,
+// \t, \\, \" and \xHH for the other bytes outside printable ASCII, the quoted text
+// cut at 80 characters (never inside an escape) and followed by "..." when cut.
+std::string citerReponse(std::string_view reponse);
 
 // Why a job name cannot become part of the export file's name, or nullptr when it can.
 // A path separator, a drive colon, a control character or a character Windows refuses

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "instrument/analyse.hpp"
 #include "instrument/etapes.hpp"
@@ -85,15 +86,23 @@ std::size_t debutDuMarqueur(const char* reponse, std::size_t taille)
     return taille;
 }
 
+// What a transfer met on its way that may leave the file wrong although the job came
+// to its end.
+struct Doutes {
+    int vides = 0;                   // empty replies: lines the instrument counts as sent
+    std::uint64_t illisibles = 0;    // bytes of the lines written that no instrument sends
+    std::uint32_t erreursLigne = 0;  // the driver's, during the transfer's replies
+};
+
 // Asks for the job's lines until the marker, storing each one. kContinuer when the
-// job came to its end; `videsEnTout` counts the empty replies on the way.
-Issue recevoirJob(Etat& e, std::FILE* f, int& videsEnTout)
+// job came to its end; `doutes` counts the empty replies and illegible bytes on the way.
+Issue recevoirJob(Etat& e, std::FILE* f, Doutes& doutes)
 {
     int vides = 0;
     long lignes = 0;
     while (!finDeDonnees(e)) {
         if (e.bytesRead == 0) {
-            ++videsEnTout;
+            ++doutes.vides;
             if (++vides == kMaxReponsesVides) {
                 std::fprintf(e.err,
                              ">> Transfert interrompu : le materiel ne repond plus.\n"
@@ -111,6 +120,7 @@ Issue recevoirJob(Etat& e, std::FILE* f, int& videsEnTout)
                 return kCodeErreur;
             }
             lignes += std::count(e.readBuffer, e.readBuffer + donnees, '\n');
+            doutes.illisibles += compterIllisibles(e.readBuffer, donnees);
             if (donnees < e.bytesRead) {
                 return kContinuer;  // the marker came: the job is whole
             }
@@ -118,6 +128,35 @@ Issue recevoirJob(Etat& e, std::FILE* f, int& videsEnTout)
         envoyer(e, requete::kSuivante);
     }
     return kContinuer;
+}
+
+// Told once the file is on the disk, before the closing menu can offer the erase. A
+// lost request costs nothing, but a lost reply is a line the instrument counts as
+// sent: the file may be short. A line error or a byte no instrument sends may have
+// changed a byte of a line.
+void signalerDoutes(Etat& e, const Doutes& d)
+{
+    if (d.vides > 0) {
+        std::fprintf(e.err,
+                     ">> Attention : %d reponse(s) vide(s) pendant le transfert, il peut manquer "
+                     "des lignes dans %s : verifiez-le avant de supprimer le job.\n",
+                     d.vides, e.nom_fichier);
+    }
+    if (d.erreursLigne == 0 && d.illisibles == 0) {
+        return;
+    }
+    std::string quoi;
+    if (d.erreursLigne > 0) {
+        quoi = std::to_string(d.erreursLigne) + " erreur(s) de ligne";
+    }
+    if (d.illisibles > 0) {
+        quoi +=
+            (quoi.empty() ? "" : " et ") + std::to_string(d.illisibles) + " octet(s) illisible(s)";
+    }
+    std::fprintf(e.err,
+                 ">> Attention : %s pendant le transfert : des octets de %s peuvent etre faux : "
+                 "verifiez-le avant de supprimer le job.\n",
+                 quoi.c_str(), e.nom_fichier);
 }
 
 }  // namespace
@@ -153,10 +192,12 @@ Issue telechargerJob(Etat& e)
     envoyer(e, requete::kEfface);
     envoyer(e, requete::kFormat0);
     envoyer(e, requete::kFormat0);
+    const std::uint32_t erreursAvant = e.recu.erreursLigne.value_or(0);
     envoyerAvecNumero(
         e, contenu == 2 ? requete::kRecevoirCoordonnees : requete::kRecevoirObservations, numero);
-    int vides = 0;
-    const Issue issue = recevoirJob(e, fichier.f, vides);
+    Doutes doutes;
+    const Issue issue = recevoirJob(e, fichier.f, doutes);
+    doutes.erreursLigne = e.recu.erreursLigne.value_or(0) - erreursAvant;
     envoyer(e, requete::kEfface);  // ends the instrument's transfer, whatever happened
     // The closing menu may erase the job next: the file must be on the disk first,
     // not in a cache that a flat battery or a pulled stick would lose.
@@ -164,13 +205,8 @@ Issue telechargerJob(Etat& e)
         signalerErreurEcriture(e);
         return kCodeErreur;
     }
-    // A lost request costs nothing, but a lost reply is a line the instrument
-    // counts as sent: the file may be short although the job came to its end.
-    if (issue == kContinuer && vides > 0) {
-        std::fprintf(e.err,
-                     ">> Attention : %d reponse(s) vide(s) pendant le transfert, il peut manquer "
-                     "des lignes dans %s : verifiez-le avant de supprimer le job.\n",
-                     vides, e.nom_fichier);
+    if (issue == kContinuer) {
+        signalerDoutes(e, doutes);
     }
     return issue;
 }

@@ -23,6 +23,21 @@ void ecritureETlectureSERIAL(Etat& e)
     if (e.hSerial->readFile(e.readBuffer, sizeof e.readBuffer - 1, e.bytesRead)) {
         e.readBuffer[e.bytesRead] = '\0';
     }
+    e.recu.octets += e.bytesRead;
+    e.recu.illisibles += compterIllisibles(e.readBuffer, e.bytesRead);
+    e.recu.erreursLigne = e.hSerial->lineErrors();
+}
+
+std::size_t compterIllisibles(const char* octets, std::size_t taille)
+{
+    std::size_t illisibles = 0;
+    for (std::size_t i = 0; i < taille; ++i) {
+        const auto c = static_cast<unsigned char>(octets[i]);
+        const bool lisible = (c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n' ||
+                             c == static_cast<unsigned char>(requete::kFinDeDonnees);
+        illisibles += lisible ? 0 : 1;
+    }
+    return illisibles;
 }
 
 void envoyer(Etat& e, const char* requete)

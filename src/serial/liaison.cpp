@@ -121,7 +121,8 @@ Issue ouvrirPort(Etat& e)
                                "\nVitesse de communication :\n\t\t(1)  9 600\n\t\t(2) 19 200 "
                                "(Normalement)\n\t\t(3) 38 400\n\t\t(4) 57 600\n\t\t\t\tCHOIX : ",
                                0);
-    reglages.baudRate = vitesse(choix);
+    e.vitesse = vitesse(choix);
+    reglages.baudRate = e.vitesse;
     reglages.byteSize = 8;
     reglages.parity = 0;    // NOPARITY
     reglages.stopBits = 0;  // ONESTOPBIT

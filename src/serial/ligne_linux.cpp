@@ -1,9 +1,10 @@
 // A Linux serial device as gsicom's port: termios line settings, Windows' read
-// time-out rule on poll and the steady clock, opened only where no other program
-// holds it (prise_linux.cpp).
+// time-out rule on poll and the steady clock, the driver's count of line errors
+// (TIOCGICOUNT), opened only where no other program holds it (prise_linux.cpp).
 #include "serial/ligne_linux.hpp"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -39,6 +40,20 @@ speed_t vitesseTermios(std::uint32_t baudRate)
         case 115200: return B115200;
         default: return B0;
     }
+}
+
+// The line errors the driver counted since it started (framing, overrun, parity,
+// break, its buffer's overrun); false where it keeps no count (a pseudo-terminal).
+bool compterErreurs(int fd, std::uint32_t& total)
+{
+    serial_icounter_struct c{};
+    if (::ioctl(fd, TIOCGICOUNT, &c) != 0) {
+        return false;
+    }
+    total = static_cast<std::uint32_t>(c.frame) + static_cast<std::uint32_t>(c.overrun) +
+            static_cast<std::uint32_t>(c.parity) + static_cast<std::uint32_t>(c.brk) +
+            static_cast<std::uint32_t>(c.buf_overrun);
+    return true;
 }
 
 class LinuxSerialPort final : public SerialPort {
@@ -109,6 +124,7 @@ public:
         int lignes = TIOCM_DTR | TIOCM_RTS;
         ::ioctl(fd_, TIOCMBIS, &lignes);  // raised, for the cables that want them; a pty has none
         ::tcflush(fd_, TCIOFLUSH);
+        compte_ = compterErreurs(fd_, base_);  // what came before is not this line's
         return true;
     }
 
@@ -184,9 +200,26 @@ public:
         return true;
     }
 
+    // The growth of the driver's counts since the line was set. A count that can no
+    // longer be read (the adapter pulled) stays as it was last read.
+    std::optional<std::uint32_t> lineErrors() override
+    {
+        if (!compte_) {
+            return std::nullopt;
+        }
+        std::uint32_t total = 0;
+        if (compterErreurs(fd_, total)) {
+            erreurs_ = total - base_;  // the driver's int counters wrap alike
+        }
+        return erreurs_;
+    }
+
 private:
     int fd_;
     bool exclusif_ = false;  // TIOCEXCL set by this descriptor
+    bool compte_ = false;    // the driver counts line errors
+    std::uint32_t base_ = 0;
+    std::uint32_t erreurs_ = 0;
     termios lu_{};
     CommTimeouts timeouts_{};
 };

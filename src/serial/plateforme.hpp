@@ -2,9 +2,9 @@
 //
 // Everything that differs between Windows, Linux and the in-process test simulator
 // sits behind these two interfaces: a serial port (opened exclusively by its Win32
-// device path, line settings, time-outs, synchronous write and read) and the rest
-// of the operating system the run needs (sleep, local time, the final pause,
-// whether the current folder lasts).
+// device path, line settings, time-outs, synchronous write and read, the driver's
+// count of line errors) and the rest of the operating system the run needs (sleep,
+// local time, the final pause, whether the current folder lasts).
 // The implementations are whole files: port_windows.cpp, port_linux.cpp and the
 // simulated platform of the tests.
 #pragma once
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ public:
     // that times out is a success with fewer bytes (possibly none).
     virtual bool writeFile(const char* data, std::uint32_t size, std::uint32_t& written) = 0;
     virtual bool readFile(char* data, std::uint32_t size, std::uint32_t& read) = 0;
+    // The line errors (framing, overrun, parity, break) the driver counted since the
+    // line was set (setCommState); none where the driver counts none (a pseudo-terminal).
+    virtual std::optional<std::uint32_t> lineErrors() = 0;
 };
 
 class Platform {
@@ -69,6 +73,9 @@ public:
     // one line each for the operator (the port, and how to give it a place among
     // COM1 to COM30), without its newline. None of them is opened.
     virtual std::vector<std::string> listUnreachablePorts() = 0;
+    // The port as the operator's messages name it: "COM1 (/dev/ttyS0)" on Linux, "COM1"
+    // on Windows.
+    virtual std::string portName(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Puts the export file `f`, just made in the current folder, on the disk itself and

@@ -12,10 +12,12 @@
 #include <thread>
 
 #include "console/dossier_systeme.hpp"
+#include "serial/chemin_com.hpp"
 #include "serial/fins_linux.hpp"
 #include "serial/hors_table_linux.hpp"
 #include "serial/ligne_linux.hpp"
 #include "serial/plateforme.hpp"
+#include "serial/refus_linux.hpp"
 
 namespace gsicom {
 
@@ -40,6 +42,11 @@ public:
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
+    std::string portName(const char* devicePath) override
+    {
+        const std::string chemin = cheminLinux(devicePath);
+        return chemin.empty() ? std::string(devicePath + 4) : nomPort(devicePath + 4, chemin);
+    }
 
     void sleep(std::uint32_t milliseconds) override
     {

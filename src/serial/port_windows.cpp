@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "console/console_windows.hpp"
@@ -74,8 +75,9 @@ public:
             return false;
         }
         DWORD erreurs = 0;
-        ClearCommError(handle_, &erreurs, nullptr);
+        compte_ = ClearCommError(handle_, &erreurs, nullptr) != 0;  // no driver says none
         PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+        erreurs_ = 0;
         return true;
     }
 
@@ -103,12 +105,33 @@ public:
         DWORD n = 0;
         const BOOL ok = ReadFile(handle_, data, size, &n, nullptr);
         read = n;
+        compterErreurs();
         return ok != 0;
     }
 
+    std::optional<std::uint32_t> lineErrors() override
+    {
+        return compte_ ? std::optional<std::uint32_t>(erreurs_) : std::nullopt;
+    }
+
 private:
+    // The errors the driver flagged since the last call (which clears them): one for
+    // each flag set.
+    void compterErreurs()
+    {
+        DWORD drapeaux = 0;
+        if (!compte_ || ClearCommError(handle_, &drapeaux, nullptr) == 0) {
+            return;
+        }
+        for (const DWORD erreur : {CE_FRAME, CE_OVERRUN, CE_RXOVER, CE_RXPARITY, CE_BREAK}) {
+            erreurs_ += (drapeaux & erreur) != 0 ? 1 : 0;
+        }
+    }
+
     HANDLE handle_;
     DCB dcb_{};
+    bool compte_ = false;  // the driver reports line errors
+    std::uint32_t erreurs_ = 0;
 };
 
 // Why CreateFileA failed, for the operator; empty where there is no such port.
@@ -158,6 +181,7 @@ public:
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableWindows(); }
+    std::string portName(const char* devicePath) override { return devicePath + 4; }  // "COMn"
 
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 

@@ -84,7 +84,7 @@ std::string commandeDe(long pid)
 
 std::string debut(const char* com, const std::string& chemin)
 {
-    return std::string(com) + " (" + chemin + ") : ";
+    return nomPort(com, chemin) + " : ";
 }
 
 // Whether this process already has the group: then joining it is not the remedy.
@@ -117,6 +117,11 @@ bool membreDe(const group& groupe, const passwd& compte)
 }
 
 }  // namespace
+
+std::string nomPort(const char* com, const std::string& chemin)
+{
+    return std::string(com) + " (" + chemin + ")";
+}
 
 Detenteur chercherDetenteur(dev_t rdev)
 {

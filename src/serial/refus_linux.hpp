@@ -18,6 +18,9 @@ struct Detenteur {
 };
 Detenteur chercherDetenteur(dev_t rdev);
 
+// The port as every message names it: "COMn (/dev/...)".
+std::string nomPort(const char* com, const std::string& chemin);
+
 // One line each, without its newline: "COMn (/dev/...) : why : what to do".
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d);
 // The exclusive flag of the device `rdev` is set: the process that holds it is named,

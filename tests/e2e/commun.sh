@@ -5,13 +5,14 @@
 # the console text, the requests the simulator logged, the export file. Each failed
 # check is counted by echec; the work directory is kept when one failed.
 
-# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails), and
-# for Wine EXE, WINE, WINESERVER, PREFIXE.
+# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
+# ICOUNT (a library whose driver counts line errors), and for Wine EXE, WINE,
+# WINESERVER, PREFIXE.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac

@@ -59,6 +59,10 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   precharge a library preloaded into gsicom (or into Wine)
 #   temporaire the run stays in the system's temporary folder (@DOSSIER@ in erreurs):
 #             the work directory natively, the Wine prefix's own (%TEMP%) under Wine
+
+# The port as gsicom's messages name it.
+com1='COM1 (/dev/ttyS0)'
+[[ $cas == wine-* ]] && com1=COM1
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() journal=() fichier= requetes= fenetre=()
 duree=30 commande=() disque= occupant= droits= natif= precharge= nom_pty= port_wine=
 temporaire=
@@ -68,7 +72,13 @@ case $base in
     identite-muette)  # switched off after the wake-up: no name
         sim=(--silence-des 3) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
+        erreurs=(">> $com1 : le materiel a repondu au reveil, mais rien a la demande de son nom.")
         requetes=$(premieres 3) fenetre=(3 20.6 22.5) duree=40 ;;
+    muet-des-le-debut)  # silent from the first request: off, or another cable or port
+        sim=(--silence-des 1) reponses='1\n2\n2\n1\n1\n' attendu=4
+        sortie=('Le materiel ne donne pas son identite.')
+        erreurs=(">> $com1 : aucun octet recu du materiel depuis l ouverture du port : verifiez qu il est allume, que le cable le relie a ce port et que sa liaison est reglee sur 19200 bauds, 8 bits, sans parite.")
+        requetes=$(premieres 3) fenetre=(3 20.6 22.5) duree=75 ;;
     repertoire-muet)  # switched off after the first directory line
         sim=(--silence-des 10) reponses='1\n2\n2\n1\n1\n' attendu=5
         erreurs=('>> Le materiel ne repond plus : liste des JOBS interrompue.')
@@ -93,14 +103,13 @@ case $base in
         # reply garbled, every byte of it illegible (@OCTETS@: how many the log shows)
         sim=(--vitesse 9600) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
-        port='COM1 (/dev/ttyS0)'
-        [[ $cas == wine-* ]] && port=COM1
-        erreurs=(">> $port : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
+        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
         journal=('# vitesse de la ligne 19200 bauds, appareil a 9600 : rien n est compris')
         requetes=$(premieres 3) ;;
     identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
         sim=(--coupure 20 --ecart 500) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
+        erreurs=(">> $com1 : le materiel repond, mais pas par son nom : "'"%R1P,0,0:0,\"TS-SIM 3"')
         requetes=$(premieres 3) ;;
     transfert-coupe)  # every job line split by 400 ms: each read takes the end of one
         # line and the start of the next, the last read the end of the last line and
@@ -110,10 +119,18 @@ case $base in
     reponse-longue)  # a line of 5000 bytes: three reads of at most 2047
         sim=(--reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
         fichier='entier PONT-EST' requetes=$job2 ;;
-    octets-nuls)  # NUL and SUB inside lines, and a line of NULs
+    octets-nuls)  # NUL and SUB inside lines, and a line of NULs: the 6 NULs are told
         sim=(--reponse-a '17=*110002+00\x00\x00\x0000001001 21.322\x1A+0000000012345670 \r\n'
             --reponse-a '18=\x00\x00\x00\r\n')
+        erreurs=('>> Attention : 6 octet(s) illisible(s) pendant le transfert : des octets de @FICHIER@ peuvent etre faux : verifiez-le avant de supprimer le job.')
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    erreurs-de-ligne)  # the driver counts 3 line errors at the third line of the job
+        # (a preloaded TIOCGICOUNT: a pty counts none); the file is whole, the operator told
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        natif='TIOCGICOUNT, a Linux ioctl (under Wine, ClearCommError flags none)'
+        precharge=${ICOUNT:-}
+        [[ -n $precharge ]] || passer "no ICOUNT library given"
+        erreurs=('>> Attention : 3 erreur(s) de ligne pendant le transfert : des octets de @FICHIER@ peuvent etre faux : verifiez-le avant de supprimer le job.') ;;
     nom-barre | nom-lecteur | nom-controle)  # a job name that would lead the file elsewhere
         case $base in
             nom-barre) nom='A/B' ;;

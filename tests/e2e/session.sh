@@ -18,8 +18,8 @@
 #   wine-telechargement   gsicom.exe under Wine, as COM1 too, downloads job 2
 #   wine-effacement       and under Wine downloads job 1, then erases job 2
 #   wine-menage           removes the Wine prefix
-# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO, and for Wine EXE, WINE, WINESERVER,
-# PREFIXE.
+# NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO, ICOUNT, and for Wine EXE, WINE,
+# WINESERVER, PREFIXE.
 # Checked: the console text, the requests the simulator received, the exit code and
 # the export file byte for byte. Exit 0 when all holds, 77 when the case cannot run
 # here (CTest shows it skipped), 1 otherwise, with what differed.

@@ -61,6 +61,7 @@ public:
     bool readFile(char* data, std::uint32_t size, std::uint32_t& read) override
     {
         read = 0;
+        ++lectures_;
         if (relie_ && os_.instrument_.raccroche()) {
             arrivees_.clear();
             return false;  // the line has gone away: at once, no wait
@@ -82,6 +83,18 @@ public:
         return true;
     }
 
+    std::optional<std::uint32_t> lineErrors() override
+    {
+        if (!os_.erreursDeLigne) {
+            return std::nullopt;
+        }
+        std::uint32_t total = 0;
+        for (const auto& [lecture, erreurs] : *os_.erreursDeLigne) {
+            total += lecture <= lectures_ ? erreurs : 0;
+        }
+        return total;
+    }
+
 private:
     struct Arrivee {
         std::uint64_t ms;
@@ -90,6 +103,7 @@ private:
     PlateformeSimulee& os_;
     bool relie_;
     std::deque<Arrivee> arrivees_;
+    long lectures_ = 0;
 };
 
 std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath,

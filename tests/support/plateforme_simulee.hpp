@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +35,9 @@ public:
     bool echecSetCommState = false;
     int erreurDisque = 0;                 // errno of a flush to the disk that fails; 0: it works
     DossierTemporaire dossierTemporaire;  // a lasting current folder, unless a test says
+    // The driver's count of line errors: none unless set (a pseudo-terminal); then this
+    // many more at these reads of the instrument's port (1-based: every read counts).
+    std::optional<std::map<long, std::uint32_t>> erreursDeLigne;
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
 
@@ -47,6 +52,11 @@ public:
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
+    // Not COM1 alone, as Windows says: a message must take the name from here.
+    std::string portName(const char* devicePath) override
+    {
+        return std::string(devicePath + 4) + " (simule)";
+    }
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     DossierTemporaire temporaryCurrentFolder() override { return dossierTemporaire; }
