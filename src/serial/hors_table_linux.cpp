@@ -20,11 +20,13 @@ namespace gsicom {
 namespace {
 
 // The serial devices a PC or a board has: its UARTs and PCI cards', USB adapters
-// (FTDI, Prolific, CH340, CP210x...), USB modems and instruments with a CDC port, ARM
-// boards' UARTs (AMBA, Samsung, i.MX, OMAP, Tegra, Intel, Xilinx), Exar's USB bridges
-// and Bluetooth serial links.
-constexpr const char* kFamilles[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "ttySAC",   "ttymxc",
-                                     "ttyO", "ttyTHS", "ttyMFD", "ttyPS",  "ttyXRUSB", "rfcomm"};
+// (FTDI, Prolific, CH340, CP210x...; WCH's own driver), USB modems and instruments with
+// a CDC port, ARM boards' UARTs (AMBA, Samsung, i.MX, OMAP, Tegra, Intel, Xilinx,
+// Qualcomm, STM32, Amlogic), Exar's UARTs and USB bridges and Bluetooth serial links.
+constexpr const char* kFamilles[] = {"ttyS",   "ttyUSB",   "ttyACM",      "ttyAMA", "ttySAC",
+                                     "ttymxc", "ttyLP",    "ttyO",        "ttyTHS", "ttyHS",
+                                     "ttyMFD", "ttyPS",    "ttyMSM",      "ttySTM", "ttyAML",
+                                     "ttyXR",  "ttyXRUSB", "ttyCH341USB", "rfcomm"};
 
 struct Peripherique {
     std::string famille;
@@ -65,41 +67,53 @@ std::string cheminDuPort(int numero)
     return cheminLinux(cheminPort(numero).c_str());
 }
 
-// The first name of the table that nothing holds, not even a link left behind: in
-// the device's own family first, then USB adapters', modems', UARTs'. 0 when none is.
-int numeroLibre(const std::string& famille, std::set<int>& proposes)
+// Whether this device's number is given by the kernel at each plug: the lowest free.
+bool numeroteALaBranche(const std::string& famille)
 {
-    for (const std::string& f :
-         {famille, std::string("ttyUSB"), std::string("ttyACM"), std::string("ttyS")}) {
-        for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
-            const std::string chemin = cheminDuPort(numero);
-            struct stat s {};
-            if (lireNom(chemin.substr(5))->famille == f && proposes.count(numero) == 0 &&
-                ::lstat(chemin.c_str(), &s) != 0 && errno == ENOENT) {
-                proposes.insert(numero);
-                return numero;
-            }
+    return famille == "ttyUSB" || famille == "ttyACM";
+}
+
+// A name of the table that nothing holds, not even a link left behind, and that the
+// kernel is least likely to give a device later (a link would then stand in its
+// node's way): the UARTs' names past the four slots every PC has (ttyS4 to ttyS9),
+// then theirs, then the USB names from the top down. 0 when none is free.
+int numeroLibre(std::set<int>& proposes)
+{
+    static constexpr int kOrdre[] = {5,  6,  7,  8,  9,  10, 1,  2,  3,  4,  20, 19, 18, 17, 16,
+                                     15, 14, 13, 12, 11, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21};
+    for (const int numero : kOrdre) {
+        struct stat s {};
+        if (proposes.count(numero) == 0 && ::lstat(cheminDuPort(numero).c_str(), &s) != 0 &&
+            errno == ENOENT) {
+            proposes.insert(numero);
+            return numero;
         }
     }
     return 0;
 }
 
-std::string ligne(const std::string& chemin, int libre)
+std::string ligne(const Peripherique& p, int libre)
 {
+    const std::string chemin = "/dev/" + p.nom();
     const std::string debut =
         chemin +
         " existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, "
         "/dev/ttyACM0-9) : ";
+    const std::string rebrancher =
+        numeroteALaBranche(p.famille)
+            ? "debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il "
+              "prend le plus petit numero libre)"
+            : "";
     if (libre == 0) {
         return debut +
-               "aucun de ces noms n est libre : debranchez un adaptateur dont gsicom n a pas "
-               "besoin, puis relancez gsicom.";
+               (rebrancher.empty() ? "aucun de ces noms n est libre : debranchez un adaptateur "
+                                     "dont gsicom n a pas besoin"
+                                   : rebrancher) +
+               ", puis relancez gsicom.";
     }
-    const std::string lien = cheminDuPort(libre);
-    return debut + "donnez-lui un de ces noms, par exemple COM" + std::to_string(libre) +
-           " : sudo ln -s " + chemin + " " + lien +
-           " (jusqu au redemarrage ; une regle udev SYMLINK+=\"" + lien.substr(5) +
-           "\" le rend durable), puis relancez gsicom.";
+    return debut + rebrancher + (rebrancher.empty() ? "" : ", ou ") +
+           "donnez-lui un de ces noms, par exemple COM" + std::to_string(libre) + " : sudo ln -s " +
+           chemin + " " + cheminDuPort(libre) + " (jusqu au redemarrage), puis relancez gsicom.";
 }
 
 }  // namespace
@@ -133,7 +147,7 @@ std::vector<std::string> portsHorsTableLinux()
     std::vector<std::string> lignes;
     std::set<int> proposes;
     for (const Peripherique& p : horsTable) {
-        lignes.push_back(ligne("/dev/" + p.nom(), numeroLibre(p.famille, proposes)));
+        lignes.push_back(ligne(p, numeroLibre(proposes)));
     }
     return lignes;
 }

@@ -214,7 +214,7 @@ case $base in
             erreurs=('>> COM34 existe, mais gsicom ne parle qu aux ports COM1 a COM30 : donnez-lui un numero de 1 a 30 (Gestionnaire de peripheriques, Ports (COM et LPT), Proprietes, Parametres du port, Avance), puis relancez gsicom.')
         else  # the only serial device: no COM1 at all
             nom_pty=ttyUSB12 sortie=('Il y a eu 0 port(s) disponibles...' 'Pas de ports !')
-            erreurs=('>> /dev/ttyUSB12 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : donnez-lui un de ces noms, par exemple COM11 : sudo ln -s /dev/ttyUSB12 /dev/ttyUSB0 (jusqu au redemarrage ; une regle udev SYMLINK+="ttyUSB0" le rend durable), puis relancez gsicom.')
+            erreurs=('>> /dev/ttyUSB12 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM5 : sudo ln -s /dev/ttyUSB12 /dev/ttyS4 (jusqu au redemarrage), puis relancez gsicom.')
         fi ;;
 
     # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input

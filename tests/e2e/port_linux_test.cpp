@@ -454,13 +454,13 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
         std::vector<std::string> liens;                         // the link each line proposes
     } cas[] = {
         {"the remedy applied", {{"ttyUSB12", ""}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
-        {"in the device's family first, past a dangling link, then USB adapters'",
+        {"the UARTs' spare names first, past a dangling link",
          {{"ttyUSB13", ""},
           {"ttyACM10", ""},
           {"rfcomm0", ""},
           {"ttyUSB0", ""},
-          {"ttyUSB1", "/dev/absent"}},
-         {"/dev/rfcomm0 /dev/ttyUSB2", "/dev/ttyACM10 /dev/ttyACM0", "/dev/ttyUSB13 /dev/ttyUSB3"}},
+          {"ttyS4", "/dev/absent"}},
+         {"/dev/rfcomm0 /dev/ttyS5", "/dev/ttyACM10 /dev/ttyS6", "/dev/ttyUSB13 /dev/ttyS7"}},
     };
     const std::unique_ptr<Platform> platform = makeSystemPlatform();
     for (const auto& c : cas) {
