@@ -1,6 +1,7 @@
 // Why a Linux serial device that exists cannot be used, in the operator's words:
 // another process holds it (found as fuser finds it), or this account may not open
-// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp, hors_table_linux.cpp) only.
+// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp, hors_table_linux.cpp),
+// and by gsicom-sim, which looks for its port's other holders as gsicom does.
 #pragma once
 
 #include <sys/types.h>
