@@ -12,7 +12,8 @@
 # same files in a folder that is no temporary one, wherever the directory lies (gsicom
 # warns of a current folder the system may empty).
 # With --nom, PTY is /dev/NAME instead of COM1's /dev/ttyS0 (e.g. ttyUSB12, a device
-# outside COM1 to COM30), and there is no ttyS0.
+# outside COM1 to COM30), and there is no ttyS0; a /sys/class/tty of the namespace's
+# own shows NAME alone, with a device behind it as a USB adapter has.
 # As root it makes a mount namespace; as a normal user, an unprivileged user and mount
 # namespace (unshare --user --map-root-user --mount) where the kernel allows them, and
 # otherwise it says so and needs root. Nothing is changed outside the namespace but an
@@ -51,6 +52,10 @@ if [[ ${1-} == --dedans ]]; then
     ln -s /proc/self/fd/2 "$dev/stderr"
     # -n: in a user namespace, mount would fail after the move, writing its own notes.
     mount -n --move "$dev" /dev
+    if [[ $COM1_NOM != ttyS0 ]]; then
+        mount -n -t tmpfs -o mode=755,size=64k gsicom-sys /sys/class/tty
+        mkdir -p "/sys/class/tty/$COM1_NOM/device"
+    fi
     if [[ -n $hors_tmp ]]; then
         mount -n --bind "$PWD" /mnt
         cd /mnt

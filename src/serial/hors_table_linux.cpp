@@ -7,44 +7,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <optional>
 #include <set>
 #include <tuple>
 
 #include "serial/chemin_com.hpp"
 #include "serial/liaison.hpp"
-#include "serial/refus_linux.hpp"
+#include "serial/uart_linux.hpp"
 
 namespace gsicom {
 
 namespace {
 
-// The serial devices a PC or a board has: its UARTs and PCI cards', USB adapters
-// (FTDI, Prolific, CH340, CP210x...; WCH's own driver), USB modems and instruments with
-// a CDC port, ARM boards' UARTs (AMBA, Samsung, i.MX, OMAP, Tegra, Intel, Xilinx,
-// Qualcomm, STM32, Amlogic), Exar's UARTs and USB bridges and Bluetooth serial links.
-constexpr const char* kFamilles[] = {"ttyS",   "ttyUSB",   "ttyACM",      "ttyAMA", "ttySAC",
-                                     "ttymxc", "ttyLP",    "ttyO",        "ttyTHS", "ttyHS",
-                                     "ttyMFD", "ttyPS",    "ttyMSM",      "ttySTM", "ttyAML",
-                                     "ttyXR",  "ttyXRUSB", "ttyCH341USB", "rfcomm"};
-
 struct Peripherique {
-    std::string famille;
-    std::string numero;  // its digits
+    std::string famille;  // its name without its number (ttyUSB, ttySC, ttyCH343USB...)
+    std::string numero;   // its digits
     std::string nom() const { return famille + numero; }
 };
 
-// A device name of one of the families, followed by its number.
-std::optional<Peripherique> lireNom(const std::string& nom)
+Peripherique lireNom(const std::string& nom)
 {
-    for (const char* famille : kFamilles) {
-        const std::string f = famille;
-        if (nom.size() > f.size() && nom.compare(0, f.size(), f) == 0 &&
-            nom.find_first_not_of("0123456789", f.size()) == std::string::npos) {
-            return Peripherique{f, nom.substr(f.size())};
-        }
-    }
-    return std::nullopt;
+    const std::size_t fin = nom.find_last_not_of("0123456789") + 1;  // 0 when all digits
+    return {nom.substr(0, fin), nom.substr(fin)};
 }
 
 // ttyUSB2 before ttyUSB10.
@@ -54,12 +37,22 @@ bool avant(const Peripherique& a, const Peripherique& b)
            std::make_tuple(b.famille, b.numero.size(), b.numero);
 }
 
-// Every PC has ttyS slots, most of them with no UART behind: /sys says which have one.
-// Where it cannot tell, a ttyS is taken for such a slot.
-bool uartDerriere(const Peripherique& p)
+// A serial port, as the /sys mounted at `sys` tells of its tty: a device behind it (a
+// UART, a USB adapter or modem, whatever its driver), and a UART whose type is known
+// where the driver says one (every PC has ttyS slots, most of them with no UART behind;
+// where /sys cannot tell, a ttyS is taken for such a slot). A Bluetooth link (rfcomm)
+// has a device only while connected, and opening it connects it: its name suffices.
+bool portSerie(const std::string& sys, const Peripherique& p)
 {
-    const std::string type = typeUart(p.nom());
-    return type != "0" && (p.famille != "ttyS" || !type.empty());
+    if (p.famille == "rfcomm" && !p.numero.empty()) {
+        return true;
+    }
+    struct stat s {};
+    if (::stat((sys + "/class/tty/" + p.nom() + "/device").c_str(), &s) != 0) {
+        return false;
+    }
+    const std::string type = typeUart(sys, p.nom());
+    return type != "0" && (!nomDeSlotUart(p.nom()) || !type.empty());
 }
 
 std::string cheminDuPort(int numero)
@@ -118,10 +111,10 @@ std::string ligne(const Peripherique& p, int libre)
 
 }  // namespace
 
-// A device is out of reach when it is a character device of a serial family under
-// its own name, with a UART behind where it is a UART's slot, and no name of the table
-// leads to it (a link made as the remedy says brings it in).
-std::vector<std::string> portsHorsTableLinux()
+// A device is out of reach when it is a character device under its own name in /dev,
+// a serial port as /sys tells, and no name of the table leads to it (a link made as the
+// remedy says brings it in).
+std::vector<std::string> portsHorsTableLinux(const std::string& sys)
 {
     std::set<dev_t> atteints;
     for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
@@ -136,11 +129,11 @@ std::vector<std::string> portsHorsTableLinux()
     }
     std::vector<Peripherique> horsTable;
     while (const dirent* entree = ::readdir(dev.get())) {
-        const std::optional<Peripherique> p = lireNom(entree->d_name);
+        const Peripherique p = lireNom(entree->d_name);
         struct stat s {};
-        if (p && ::fstatat(::dirfd(dev.get()), entree->d_name, &s, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISCHR(s.st_mode) && atteints.count(s.st_rdev) == 0 && uartDerriere(*p)) {
-            horsTable.push_back(*p);
+        if (::fstatat(::dirfd(dev.get()), entree->d_name, &s, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISCHR(s.st_mode) && atteints.count(s.st_rdev) == 0 && portSerie(sys, p)) {
+            horsTable.push_back(p);
         }
     }
     std::sort(horsTable.begin(), horsTable.end(), avant);

@@ -1,6 +1,7 @@
 // The serial devices of /dev that no name of COM1 to COM30 leads to (a USB adapter
-// numbered ttyUSB10 or above, a Bluetooth rfcomm0, a board's ttyAMA0...), each named
-// with how to give it a name of the table. Looked at in /dev and /sys, never opened.
+// numbered ttyUSB10 or above, a Bluetooth rfcomm0, a board's ttyAMA0 or ttySC0, an
+// adapter of a vendor's own driver...), found as /sys tells of the machine's ttys, each
+// named with how to give it a name of the table. Looked at in /dev and /sys, never opened.
 #pragma once
 
 #include <string>
@@ -8,7 +9,8 @@
 
 namespace gsicom {
 
-// One line each, without its newline, in the order of their names.
-std::vector<std::string> portsHorsTableLinux();
+// One line each, without its newline, in the order of their names. `sys`: where /sys is
+// mounted (a test gives a tree of its own).
+std::vector<std::string> portsHorsTableLinux(const std::string& sys = "/sys");
 
 }  // namespace gsicom

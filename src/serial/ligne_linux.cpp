@@ -18,6 +18,7 @@
 #include "serial/delai.hpp"
 #include "serial/prise_linux.hpp"
 #include "serial/refus_linux.hpp"
+#include "serial/uart_linux.hpp"
 
 namespace gsicom {
 
@@ -241,8 +242,8 @@ std::unique_ptr<SerialPort> ouvrirPortLinux(const char* devicePath, std::string&
     }
     auto port = std::make_unique<LinuxSerialPort>(fd);  // closes fd on every way out
     struct stat s {};
-    if (::fstat(fd, &s) != 0 || !S_ISCHR(s.st_mode)) {
-        return nullptr;  // not a device: no serial port there
+    if (::fstat(fd, &s) != 0 || !S_ISCHR(s.st_mode) || slotSansUart(fd, chemin, s.st_rdev)) {
+        return nullptr;  // not a device, or a UART's slot with none: no serial port there
     }
     if (!port->prendre(s.st_rdev, com, chemin, pourquoi)) {
         return nullptr;

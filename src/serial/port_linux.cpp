@@ -23,14 +23,29 @@ namespace gsicom {
 
 namespace {
 
+// A standard descriptor closed at the start would be the next file's, the port's: the
+// warnings would go to the instrument. Each closed one becomes /dev/null (open gives
+// the lowest free descriptor), or, where there is none, a descriptor that carries no
+// byte either way.
+void boucherLesDescripteursFermes()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDWR) < 0) {
+            ::open("/", O_PATH);
+        }
+    }
+}
+
 class LinuxPlatform final : public Platform {
 public:
-    // A file size limit must fail the write (the message, the closing request, the
-    // file as written), not kill the run; nor may a closed standard output kill it
-    // before the port is released. The signals that end a run clear the exclusive
-    // mode first, and give the terminal back its mode during the pause.
+    // The standard descriptors first, before any file is opened. A file size limit
+    // must fail the write (the message, the closing request, the file as written), not
+    // kill the run; nor may a closed standard output kill it before the port is
+    // released. The signals that end a run clear the exclusive mode first, and give the
+    // terminal back its mode during the pause.
     LinuxPlatform()
     {
+        boucherLesDescripteursFermes();
         std::signal(SIGXFSZ, SIG_IGN);
         std::signal(SIGPIPE, SIG_IGN);
         intercepterLesFins();

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "serial/uart_linux.hpp"
+
 namespace gsicom {
 
 namespace {
@@ -52,22 +54,6 @@ bool tientLePeripherique(long pid, dev_t rdev)
         }
     }
     return false;
-}
-
-// The first line of a small file of /proc or /sys, without its newline; empty when
-// it cannot be read. Read with the system's calls: iostreams would bring their whole
-// runtime into the statically linked binary.
-std::string premiereLigne(const std::string& chemin)
-{
-    char texte[64] = {};
-    const int fd = ::open(chemin.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
-    }
-    const ssize_t n = ::read(fd, texte, sizeof texte - 1);
-    ::close(fd);
-    const std::string lu(texte, n > 0 ? std::size_t(n) : 0);
-    return lu.substr(0, lu.find('\n'));
 }
 
 std::string commandeDe(long pid)
@@ -213,12 +199,9 @@ std::string messageErreurSysteme(const char* com, const std::string& chemin, int
     return debut(com, chemin) + std::strerror(erreur) + ".";
 }
 
-std::string typeUart(const std::string& nom)
-{
-    return premiereLigne("/sys/class/tty/" + nom + "/type");
-}
-
-// The motherboard's ttyS1-3 without a UART give EIO, and their /sys type is 0.
+// A node with no device behind it is no port: no line for it. The 8250 driver's slots
+// with no UART behind them open (see slotSansUart); refused to this account, they are
+// known by their device number.
 std::string refusOuverture(const char* com, const std::string& chemin, int erreur)
 {
     switch (erreur) {
@@ -227,10 +210,7 @@ std::string refusOuverture(const char* com, const std::string& chemin, int erreu
         case ENODEV:
         case EIO: return {};
         case EACCES:
-        case EPERM:
-            return typeUart(chemin.substr(chemin.rfind('/') + 1)) == "0"
-                       ? std::string()
-                       : messageAccesRefuse(com, chemin);
+        case EPERM: return noeudSansUart(chemin) ? std::string() : messageAccesRefuse(com, chemin);
         case EBUSY: {  // an exclusive flag: root is never refused so
             struct stat s {};
             return messageExclusif(com, chemin,

@@ -30,11 +30,6 @@ std::string messageExclusif(const char* com, const std::string& chemin, dev_t rd
 std::string messageAccesRefuse(const char* com, const std::string& chemin);
 std::string messageErreurSysteme(const char* com, const std::string& chemin, int erreur);
 
-// The UART type of /dev/<nom> as /sys gives it: "0" for a slot with no UART behind it,
-// as the motherboard's ttyS1 to ttyS3 often are; empty where /sys does not tell (a
-// device of no UART driver, such as a USB adapter or a pty, or no /sys).
-std::string typeUart(const std::string& nom);
-
 // Why open() failed with `erreur`; empty where there is no port: no node, or a node
 // with no device behind it.
 std::string refusOuverture(const char* com, const std::string& chemin, int erreur);

@@ -127,6 +127,12 @@ case $base in
             --reponse-a '18=\x00\x00\x00\r\n')
         erreurs=('>> Attention : 6 octet(s) illisible(s) pendant le transfert : des octets de @FICHIER@ peuvent etre faux : verifiez-le avant de supprimer le job.')
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    sortie-erreur-fermee)  # started with standard error closed: the port does not take
+        # its descriptor, and the warning of octets-nuls goes nowhere, not to the instrument
+        sim=(--reponse-a '17=*110002+00\x00\x0000001001 21.322+0000000012345670 \r\n')
+        reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        natif='a descriptor closed at the start (Wine gives the exe handles of its own)'
+        commande=(bash -c 'exec "$0" 2>&-' "$GSICOM") ;;
     erreurs-de-ligne)  # the driver counts 3 line errors at the third line of the job
         # (a preloaded TIOCGICOUNT: a pty counts none); the file is whole, the operator told
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2

@@ -16,14 +16,18 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "serial/hors_table_linux.hpp"
 #include "serial/plateforme.hpp"
 
 namespace gsicom {
@@ -442,38 +446,67 @@ TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
 
 // A device beyond COM30 is never opened, only named with a name of the table that
 // nothing holds, a different one for each; once a name of the table leads to it, it
-// is in reach and said no more.
+// is in reach and said no more. What is a serial port, /sys tells (here a tree of the
+// test's own): a tty with a device behind it, whatever its name, but an 8250 slot with
+// no UART in it; a Bluetooth link by its name.
 TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
 {
     if (!preparerDev()) {
         GTEST_SKIP() << "needs root: the devices are made in a private /dev";
     }
+    struct Noeud {
+        std::string nom;
+        std::string cible = "";   // a link's target, or "" (a device)
+        const char* sys = "usb";  // its tty in /sys: nullptr none, "" no device behind,
+                                  // "usb" a device, else a device and this UART type
+    };
     const struct {
         const char* cas;
-        std::vector<std::pair<std::string, std::string>> noms;  // a link's target, or "" (a device)
-        std::vector<std::string> liens;                         // the link each line proposes
+        std::vector<Noeud> noeuds;
+        std::vector<std::string> liens;  // the link each line proposes
     } cas[] = {
-        {"the remedy applied", {{"ttyUSB12", ""}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
+        {"the remedy applied", {{"ttyUSB12"}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
         {"the UARTs' spare names first, past a dangling link",
-         {{"ttyUSB13", ""},
-          {"ttyACM10", ""},
-          {"rfcomm0", ""},
-          {"ttyUSB0", ""},
+         {{"ttyUSB13"},
+          {"ttyACM10"},
+          {"rfcomm0", "", nullptr},
+          {"ttyUSB0"},
           {"ttyS4", "/dev/absent"}},
          {"/dev/rfcomm0 /dev/ttyS5", "/dev/ttyACM10 /dev/ttyS6", "/dev/ttyUSB13 /dev/ttyS7"}},
+        {"any name with a device behind, but no empty UART slot",
+         {{"ttySC0", "", "4"},
+          {"ttyCH343USB0"},
+          {"ttyS13", "", "4"},
+          {"ttyS11", "", "0"},
+          {"ttyS12", "", "usb"},
+          {"ttyAMA0", "", "0"},
+          {"ttyV0", "", ""},
+          {"ttyUSB14", "", nullptr}},
+         {"/dev/ttyCH343USB0 /dev/ttyS4", "/dev/ttyS13 /dev/ttyS5", "/dev/ttySC0 /dev/ttyS6"}},
     };
-    const std::unique_ptr<Platform> platform = makeSystemPlatform();
+    char sys[] = "/tmp/gsicom-sys-test.XXXXXX";
+    ASSERT_NE(::mkdtemp(sys), nullptr);
+    const std::filesystem::path classe = std::filesystem::path(sys) / "class/tty";
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
         unsigned mineur = 100;
-        for (const auto& [nom, cible] : c.noms) {
-            const std::string chemin = "/dev/" + nom;
-            ASSERT_EQ(cible.empty()
+        std::filesystem::create_directories(classe);
+        for (const Noeud& n : c.noeuds) {
+            const std::string chemin = "/dev/" + n.nom;
+            ASSERT_EQ(n.cible.empty()
                           ? ::mknod(chemin.c_str(), S_IFCHR | 0660, makedev(188, mineur++))
-                          : ::symlink(cible.c_str(), chemin.c_str()),
+                          : ::symlink(n.cible.c_str(), chemin.c_str()),
                       0);
+            if (n.sys == nullptr) {
+                continue;
+            }
+            const std::filesystem::path tty = classe / n.nom;
+            std::filesystem::create_directories(*n.sys != '\0' ? tty / "device" : tty);
+            if (std::isdigit(static_cast<unsigned char>(*n.sys))) {
+                std::ofstream(tty / "type") << n.sys << "\n";
+            }
         }
-        const std::vector<std::string> lignes = platform->listUnreachablePorts();
+        const std::vector<std::string> lignes = portsHorsTableLinux(sys);
         ASSERT_EQ(lignes.size(), c.liens.size());
         for (std::size_t i = 0; i < lignes.size(); ++i) {
             const std::string peripherique = c.liens[i].substr(0, c.liens[i].find(' '));
@@ -481,10 +514,12 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
             EXPECT_NE(lignes[i].find(" : sudo ln -s " + c.liens[i] + " ("), std::string::npos)
                 << lignes[i];
         }
-        for (const auto& [nom, cible] : c.noms) {
-            ::unlink(("/dev/" + nom).c_str());
+        for (const Noeud& n : c.noeuds) {
+            ::unlink(("/dev/" + n.nom).c_str());
         }
+        std::filesystem::remove_all(classe);
     }
+    std::filesystem::remove_all(sys);
 }
 
 }  // namespace
