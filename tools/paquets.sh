@@ -35,6 +35,12 @@ gsicom_installer_paquets() {
     [ ${#nus[@]} -eq 0 ] || gsicom_apt install -y -qq --no-install-recommends "${nus[@]}" >/dev/null
 }
 
+# The versioned kernel package that linux-image-amd64 depends on.
+gsicom_paquet_noyau() {
+    apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -n 1
+}
+
 # gsicom_noyau DIR: Debian's kernel for the guest of the tests on the kernel's own
 # drivers (tests/noyau), taken from the package that linux-image-amd64 depends on,
 # downloaded and unpacked once (never into /boot): DIR/vmlinuz, and its USB drivers'
@@ -43,13 +49,17 @@ gsicom_installer_paquets() {
 gsicom_noyau() {
     local dir=$1 paquet deb
     [ -e "$dir/vmlinuz" ] && return 0
-    paquet=$(apt-cache depends linux-image-amd64 2>/dev/null |
-        sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -n 1)
-    [ -n "$paquet" ] || { echo "== no kernel package behind linux-image-amd64 (apt-get update?)" >&2; return 1; }
+    paquet=$(gsicom_paquet_noyau)
+    if [ -z "$paquet" ]; then  # a machine whose package lists were never fetched
+        [ "$(id -u)" -eq 0 ] || gsicom_root=(sudo)
+        gsicom_apt update -qq
+        paquet=$(gsicom_paquet_noyau)
+    fi
+    [ -n "$paquet" ] || { echo "== no kernel package behind linux-image-amd64" >&2; return 1; }
     echo "== kernel for the guest tests: $paquet"
     rm -rf "$dir" && mkdir -p "$dir/paquet" || return 1
     # apt warns that its _apt user cannot write into the folder, then downloads as root.
-    (cd "$dir/paquet" && apt-get download -qq "$paquet" 2>&1 | grep -v 'unsandboxed as root' >&2)
+    (cd "$dir/paquet" && apt-get download -qq "$paquet" 2>&1 | { grep -v 'unsandboxed as root' >&2 || true; })
     deb=$(ls "$dir"/paquet/*.deb) && dpkg-deb -x "$deb" "$dir/paquet/racine" || return 1
     mv "$dir"/paquet/racine/lib/modules/*/kernel/drivers/usb "$dir/usb" &&
         mv "$dir"/paquet/racine/boot/vmlinuz-* "$dir/vmlinuz" && rm -rf "$dir/paquet"
