@@ -100,8 +100,7 @@ case $cas in
         absent=($'\t\t\tCOM 3' $'\t\t\tCOM 4') ;;
     douze)  # twelve adapters: ttyUSB10 and ttyUSB11 are past COM20
         lien=ftdi adaptateurs=12 reponses='0\n'
-        sortie=($'\t\t\tCOM 11' $'\t\t\tCOM 12' $'\t\t\tCOM 13' $'\t\t\tCOM 14' $'\t\t\tCOM 15'
-            $'\t\t\tCOM 16' $'\t\t\tCOM 17' $'\t\t\tCOM 18' $'\t\t\tCOM 19' $'\t\t\tCOM 20')
+        for n in {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
         for n in 10 11; do
             erreurs+=(">> /dev/ttyUSB$n existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM$((n - 5)) : sudo ln -s /dev/ttyUSB$n /dev/ttyS$((n - 6)) (jusqu au redemarrage), puis relancez gsicom.")
         done ;;
@@ -117,7 +116,7 @@ esac
 preparer_travail
 qemu_pid= relais_pid=
 fin_invite() {
-    [[ -n $qemu_pid ]] && kill -KILL "$qemu_pid" 2>/dev/null
+    [[ -n $qemu_pid ]] && kill "$qemu_pid" 2>/dev/null  # timeout passes it on to QEMU
     [[ -n $relais_pid ]] && kill "$relais_pid" 2>/dev/null
     if ((echecs > 0)) && [[ -s $travail/invite.txt ]]; then
         echo "--- invite.txt (the guest's console)"
