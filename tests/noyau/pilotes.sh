@@ -140,7 +140,10 @@ done
 modules=()
 if ((adaptateurs > 0)); then
     modules=(common/usb-common core/usbcore host/xhci-hcd host/xhci-pci serial/usbserial serial/ftdi_sio)
-    for m in "${modules[@]}"; do cp "$NOYAU/usb/$m.ko" "$racine/modules/" || exit 1; done
+    # Debian 12's kernel ships them uncompressed, as busybox's insmod wants them.
+    for m in "${modules[@]}"; do
+        cp "$NOYAU/usb/$m.ko" "$racine/modules/" || { echec "no module $m.ko in $NOYAU/usb"; exit 1; }
+    done
 fi
 printf '%s\n' 'root:x:0:0::/:/bin/sh' 'geometre:x:1000:1000::/:/bin/sh' >"$racine/etc/passwd"
 printf '%s\n' 'root:x:0:' 'dialout:x:20:' 'geometre:x:1000:' >"$racine/etc/group"
