@@ -17,7 +17,7 @@ racine=$(cd "$(dirname "$0")/.." && pwd)
 cd "$racine"
 
 source tools/paquets.sh
-gsicom_paquets=("${gsicom_paquets_demo[@]}")
+gsicom_paquets=("${gsicom_paquets_demo[@]}") gsicom_paquets_nus=()
 gsicom_installer_paquets </dev/null
 
 # The native gsicom and gsicom-sim alone (no tests: no googletest to install).

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Every test of gsicom on a fresh machine: installs what it needs, builds the native,
 # sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
-# suite on the native and sanitizer builds (the Windows exe under Wine in the first),
-# and gives each fuzz target a short run. The release files are checked too: the exe's
-# resources, the Debian package (lintian, then a whole run of the programs it holds),
-# and a second build in another folder that must give the same bytes.
+# suite on the native and sanitizer builds (in the first, the Windows exe under Wine,
+# and the native gsicom on the kernel's own serial drivers in a QEMU guest, whose kernel
+# is Debian's, fetched once into build/noyau), and gives each fuzz target a short run.
+# The release files are checked too: the exe's resources, the Debian package (lintian,
+# then a whole run of the programs it holds), and a second build in another folder that
+# must give the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/paquets.sh
 gsicom_installer_paquets
+gsicom_noyau build/noyau
 
 echo "== format"
 git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run --Werror

@@ -1,4 +1,5 @@
-# The pieces the end-to-end scripts share (session.sh, pannes.sh); sourced, not run.
+# The pieces the end-to-end scripts share (session.sh, pannes.sh, and the guest's
+# ../noyau/pilotes.sh); sourced, not run.
 # A script reads its NAME=VALUE arguments, makes its work directory, starts gsicom-sim
 # on a pty, runs gsicom as COM1 (natively through tools/com1.sh, or gsicom.exe under
 # Wine) with the operator's answers on standard input, then checks what came of it:
@@ -6,13 +7,14 @@
 # check is counted by echec; the work directory is kept when one failed.
 
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
-# ICOUNT (a library whose driver counts line errors), and for Wine EXE, WINE,
-# WINESERVER, PREFIXE.
+# ICOUNT (a library whose driver counts line errors), for Wine EXE, WINE,
+# WINESERVER, PREFIXE, and for the guest under QEMU NOYAU, RELAIS, ACCEL.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=* | \
+                NOYAU=* | RELAIS=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac
@@ -237,4 +239,53 @@ fichier_export() {
 sans_fichier_export() {
     local fichiers=("$travail/export"/*)
     [[ -e ${fichiers[0]} ]] && echec "export: a file was made: ${fichiers[*]##*/}"
+}
+
+# The reply pieces the simulator sent in the transfer (C escapes, one a line): from
+# the JOB request on, up to the end-of-data marker or the c that ends the transfer.
+pieces_du_transfert() {
+    awk 'match($0, /^[0-9:.]+ +[0-9]+\.[0-9]+ . /) {
+            genre = substr($0, RLENGTH - 1, 1); texte = substr($0, RLENGTH + 1)
+            if (genre == ">" && texte ~ /^JOB\/RCV\//) { dedans = 1; next }
+            if (!dedans) next
+            if (genre == ">" && texte == "c") exit
+            if (genre == "<") { if (texte ~ /^\\x1A/) exit; print texte }
+        }' "$travail/requetes.log"
+}
+
+# What the file must hold: those bytes, each LF stored as CR LF.
+octets_stockes() {
+    printf '%b' "$(tr -d '\n')" | perl -pe 's/\n/\r\n/g'
+}
+
+# verifier_fichier_envoye MODE JOB: the one export file holds, for MODE "entier", every
+# byte the simulator sent in the transfer of JOB; for "debut", the start of them, cut by
+# a write that failed at the last reply.
+verifier_fichier_envoye() {
+    local mode=$1 job=$2
+    fichier_export "$job" || return
+    pieces_du_transfert >"$travail/pieces"
+    octets_stockes <"$travail/pieces" >"$travail/attendu"
+    local nuls_envoyes nuls_gardes
+    nuls_envoyes=$(tr -cd '\0' <"$travail/attendu" | wc -c)
+    nuls_gardes=$(tr -cd '\0' <"$chemin_export" | wc -c)
+    if [[ $mode == entier ]]; then
+        cmp "$travail/attendu" "$chemin_export" >&2 ||
+            echec "export file differs from the bytes sent ($(wc -c <"$travail/attendu") expected)"
+        ((nuls_envoyes == nuls_gardes)) || echec "NUL bytes: $nuls_envoyes sent, $nuls_gardes kept"
+        return
+    fi
+    # debut: what fitted, which is at least every reply before the last one.
+    local taille avant
+    taille=$(wc -c <"$chemin_export")
+    avant=$(head -n -1 "$travail/pieces" | octets_stockes | wc -c)
+    cmp -n "$taille" "$travail/attendu" "$chemin_export" >&2 || echec "export file is not the start of the bytes sent"
+    ((taille >= avant && taille < $(wc -c <"$travail/attendu"))) ||
+        echec "export file holds $taille bytes: not what fitted before the last reply (at least $avant)"
+}
+
+# How many bytes the simulator sent, from the "<" lines of its log (C escapes).
+octets_envoyes() {
+    sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* < //p' "$travail/requetes.log" | tr -d '\n' |
+        perl -pe 's/\\x[0-9A-Fa-f]{2}|\\./x/g' | wc -c
 }

@@ -293,52 +293,6 @@ fi
 [[ -n $disque ]] && com1_options+=(--disque "$disque")
 [[ -n $nom_pty ]] && com1_options+=(--nom "$nom_pty")
 
-# The reply pieces the simulator sent in the transfer (C escapes, one a line): from
-# the JOB request on, up to the end-of-data marker or the c that ends the transfer.
-pieces_du_transfert() {
-    awk 'match($0, /^[0-9:.]+ +[0-9]+\.[0-9]+ . /) {
-            genre = substr($0, RLENGTH - 1, 1); texte = substr($0, RLENGTH + 1)
-            if (genre == ">" && texte ~ /^JOB\/RCV\//) { dedans = 1; next }
-            if (!dedans) next
-            if (genre == ">" && texte == "c") exit
-            if (genre == "<") { if (texte ~ /^\\x1A/) exit; print texte }
-        }' "$travail/requetes.log"
-}
-
-# What the file must hold: those bytes, each LF stored as CR LF.
-octets_stockes() {
-    printf '%b' "$(tr -d '\n')" | perl -pe 's/\n/\r\n/g'
-}
-
-verifier_fichier() {
-    local mode=${fichier% *} job=${fichier#* }
-    fichier_export "$job" || return
-    pieces_du_transfert >"$travail/pieces"
-    octets_stockes <"$travail/pieces" >"$travail/attendu"
-    local nuls_envoyes nuls_gardes
-    nuls_envoyes=$(tr -cd '\0' <"$travail/attendu" | wc -c)
-    nuls_gardes=$(tr -cd '\0' <"$chemin_export" | wc -c)
-    if [[ $mode == entier ]]; then
-        cmp "$travail/attendu" "$chemin_export" >&2 ||
-            echec "export file differs from the bytes sent ($(wc -c <"$travail/attendu") expected)"
-        ((nuls_envoyes == nuls_gardes)) || echec "NUL bytes: $nuls_envoyes sent, $nuls_gardes kept"
-        return
-    fi
-    # debut: what fitted, which is at least every reply before the last one.
-    local taille avant
-    taille=$(wc -c <"$chemin_export")
-    avant=$(head -n -1 "$travail/pieces" | octets_stockes | wc -c)
-    cmp -n "$taille" "$travail/attendu" "$chemin_export" >&2 || echec "export file is not the start of the bytes sent"
-    ((taille >= avant && taille < $(wc -c <"$travail/attendu"))) ||
-        echec "export file holds $taille bytes: not what fitted before the last reply (at least $avant)"
-}
-
-# How many bytes the simulator sent, from the "<" lines of its log (C escapes).
-octets_envoyes() {
-    sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* < //p' "$travail/requetes.log" | tr -d '\n' |
-        perl -pe 's/\\x[0-9A-Fa-f]{2}|\\./x/g' | wc -c
-}
-
 millisecondes() { awk -v s="$1" 'BEGIN { printf "%d", s * 1000 }'; }
 
 # The time from request REF (a number, or "raccroche" for the hang-up) to the end.
@@ -404,7 +358,7 @@ done
 for t in "${absent[@]}" KILLED; do
     grep -aqF -- "$t" "$travail/console.txt" && echec "console holds $(printf '%q' "$t")"
 done
-if [[ -n $fichier ]]; then verifier_fichier; else sans_fichier_export; fi
+if [[ -n $fichier ]]; then verifier_fichier_envoye $fichier; else sans_fichier_export; fi
 if ((${#erreurs[@]} == 0)); then
     : >"$travail/erreurs.attendues"
 else
