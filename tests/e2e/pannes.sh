@@ -88,11 +88,10 @@ case $base in
         erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 16; fois 5 '?'; echo c) fenetre=(18 103.5 107) duree=125 ;;
-    raccroche)  # the line goes away at the third line of the job
-        # natively only: Wine passes no hang-up on, the exe sees the silence of transfert-muet
+    raccroche)  # the line goes away at the third line of the job, as a pulled adapter
         sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
         natif='a hang-up that Wine turns into a silent line'
-        erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
+        erreurs=(">> Transfert interrompu : le port $com1 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
     reponse-perdue)  # the reply to the third line of the job is lost: the job still ends
@@ -103,10 +102,8 @@ case $base in
         # reply garbled, every byte of it illegible (@OCTETS@: how many the log shows)
         sim=(--vitesse 9600) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
-        # Wine's ClearCommError counts line errors, and flags none on a pty.
-        compte=
-        [[ $cas == wine-* ]] && compte=' et 0 erreur(s) de ligne'
-        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s)$compte : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
+        # Wine's ClearCommError flags no line error on a pty: none is said.
+        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
         journal=('# vitesse de la ligne 19200 bauds, appareil a 9600 : rien n est compris')
         requetes=$(premieres 3) ;;
     identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
