@@ -26,11 +26,15 @@ bool repliqueLisible(const Etat& e, std::size_t illisibles)
 void ecritureETlectureSERIAL(Etat& e)
 {
     std::fflush(e.out);
+    std::memset(e.readBuffer, 0, sizeof e.readBuffer);
+    e.bytesRead = 0;
+    e.bytesWritten = 0;
+    if (e.recu.portDisparu) {  // not asked again: under Wine each read would wait its time-out
+        return;
+    }
     e.hSerial->writeFile(e.demande, static_cast<std::uint32_t>(std::strlen(e.demande)),
                          e.bytesWritten);
     e.os.sleep(kAttenteReponseMs);
-    std::memset(e.readBuffer, 0, sizeof e.readBuffer);
-    e.bytesRead = 0;
     // A failed read leaves what it got, if anything, in the cleared buffer: still
     // NUL-terminated, since at most 2047 bytes can have come.
     if (e.hSerial->readFile(e.readBuffer, sizeof e.readBuffer - 1, e.bytesRead)) {

@@ -12,7 +12,8 @@ namespace gsicom {
 
 // Write demande, wait 250 ms, read at most 2047 bytes into readBuffer (always
 // NUL-terminated; empty when the instrument says nothing), and count what came in
-// Etat::recu. Never prints.
+// Etat::recu. Once the port has gone (Reception::portDisparu), the reply is empty at
+// once, nothing asked. Never prints.
 void ecritureETlectureSERIAL(Etat& e);
 
 // Copy a whole request into demande and exchange it.
