@@ -53,16 +53,15 @@ TEST(Identification, NoPairOfQuotesEndsTheRunWithCodeFour)
     }
 }
 
-// Why no name came (the first of four reasons that fits), and the doubts a transfer
-// that came to its end leaves on its file: each read on the line counts.
+// Why no name came (the first reason that fits), the port gone at each stage, and the
+// doubts a transfer that came to its end leaves on its file: each read on the line
+// counts.
 TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
 {
     using Erreurs = std::optional<std::map<long, std::uint32_t>>;  // the driver's, by read
     const std::string com1 = ">> COM1 (simule) : ";
-    const auto illisible = [&](const std::string& compte, const std::string& bauds) {
-        return com1 + compte + " : la liaison du materiel n est sans doute pas reglee sur " +
-               bauds + " bauds, 8 bits, sans parite.\n";
-    };
+    const std::string disparu =
+        ">> COM1 (simule) a disparu : l adaptateur a ete debranche ou son pilote s est arrete.\n";
     const auto attention = [](const std::string& quoi) {
         return ">> Attention : " + quoi +
                " pendant le transfert : des octets de 2026-12-07 - 09-05-03 - PONT-EST.GSI "
@@ -72,90 +71,96 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
     const std::string nomLong = "%R1P,0,0:0,\"TS\x1A\\" + std::string(58, 'N') + "\r\n";
     const std::string transfert = "1\n2\n2\n1\n1\n";
     const struct {
-        const char* operateur;
-        long silenceDes;
-        std::map<long, std::string> reponses;  // by request: 1 a, 2 c, 3 the name...
-        Erreurs erreurs;
-        int code;
+        const char* operateur = "1\n2\n";
+        long silenceDes = 0;
+        long raccrocheDes = 0;
+        std::map<long, std::string> reponses = {};  // by request: 1 a, 2 c, 3 the name...
+        Erreurs erreurs = {};
+        LineErrorFigure figure = LineErrorFigure::errors;
+        int code = 4;
         std::string attendu;
     } cas[] = {
-        {"1\n1\n",
-         1,
-         {},
-         {},
-         4,
-         com1 + "aucun octet recu du materiel depuis l ouverture du port : verifiez qu il est "
-                "allume, que le cable le relie a ce port et que sa liaison est reglee sur 9600 "
-                "bauds, 8 bits, sans parite.\n"},
-        // 5 + 3 + 8 bytes, 2 + 2 illegible; 1 + 2 line errors
-        {"1\n3\n",
-         0,
-         {{1, "\xF8\x80?\r\n"}, {3, std::string("\xE0\0%R1P\r\n", 8)}},
-         Erreurs{{{1, 1}, {3, 2}}},
-         4,
-         illisible("16 octet(s) recu(s) depuis l ouverture du port, dont 4 illisible(s) et 3 "
-                   "erreur(s) de ligne",
-                   "38400")},
-        // An illegible wake-up outweighs a legible reply; a driver without counts says none.
-        {"1\n2\n",
-         0,
-         {{1, "\xC3?\r\n"}, {3, sansNom}},
-         {},
-         4,
-         illisible("19 octet(s) recu(s) depuis l ouverture du port, dont 1 illisible(s)", "19200")},
-        {"1\n2\n",
-         0,
-         {{3, sansNom}},
-         Erreurs{{{2, 4}}},
-         4,
-         illisible("18 octet(s) recu(s) depuis l ouverture du port, dont 0 illisible(s) et 4 "
-                   "erreur(s) de ligne",
-                   "19200")},
+        {.operateur = "1\n1\n",
+         .silenceDes = 1,
+         .attendu = com1 + "aucun octet recu du materiel depuis l ouverture du port : verifiez qu "
+                           "il est allume, que le cable le relie a ce port et que sa liaison est "
+                           "reglee sur 9600 bauds, 8 bits, sans parite.\n"},
+        // A break from a miswired cable: counted, no byte.
+        {.silenceDes = 1,
+         .erreurs = Erreurs{{{1, 3}}},
+         .attendu = com1 + "aucun octet lisible, mais 3 erreur(s) de ligne : verifiez le cable et "
+                           "que la liaison du materiel est reglee sur 19200 bauds, 8 bits, sans "
+                           "parite.\n"},
+        // Another speed: no reply ends in CR LF. 3 + 2 + 5 bytes, all illegible.
+        {.operateur = "1\n3\n",
+         .reponses = {{1, "\xF8\x80\xBF"},
+                      {2, "\xE6\x8D"},
+                      {3, std::string("\xE0\0\xA5\xD2\x8A", 5)}},
+         .erreurs = Erreurs{{{1, 1}, {3, 2}}},
+         .attendu = com1 + "10 octet(s) recu(s) depuis l ouverture du port, dont 10 illisible(s) "
+                           "et 3 erreur(s) de ligne : la liaison du materiel n est sans doute pas "
+                           "reglee sur 38400 bauds, 8 bits, sans parite.\n"},
+        // A NUL as the adapter powers up does not outweigh legible replies; a driver
+        // without counts says none.
+        {.reponses = {{1, std::string("\0?\r\n", 4)}, {3, sansNom}},
+         .attendu = com1 + "le materiel repond, mais pas par son nom (1 octet(s) illisible(s) "
+                           "depuis l ouverture du port) : \"%R1P,0,0:5\\r\\n\"\n"},
+        // Flags at each read, as on Windows: no count of errors is claimed.
+        {.silenceDes = 3,
+         .erreurs = Erreurs{{{2, 1}}},
+         .figure = LineErrorFigure::flaggedReads,
+         .attendu = com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom "
+                           "(des erreurs de ligne signalees 1 fois depuis l ouverture du port).\n"},
         // Counted, none: the reply, escaped (the marker byte is legible), cut at 80
         // characters, before the \r escape.
-        {"1\n2\n",
-         0,
-         {{3, nomLong}},
-         Erreurs{std::map<long, std::uint32_t>{}},
-         4,
-         com1 + "le materiel repond, mais pas par son nom : \"%R1P,0,0:0,\\\"TS\\x1A\\\\" +
-             std::string(58, 'N') + "\"...\n"},
-        {"1\n2\n",
-         3,
-         {},
-         {},
-         4,
-         com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom.\n"},
+        {.reponses = {{3, nomLong}},
+         .erreurs = Erreurs{std::map<long, std::uint32_t>{}},
+         .attendu = com1 +
+                    "le materiel repond, mais pas par son nom : \"%R1P,0,0:0,\\\"TS\\x1A\\\\" +
+                    std::string(58, 'N') + "\"...\n"},
+        {.silenceDes = 3,
+         .attendu = com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom.\n"},
+        // The port gone at the name, in the directory (exit 5, as a silent one), and at
+        // the erase of the second job (24-26 erase jobs 1 to 3).
+        {.raccrocheDes = 3, .attendu = disparu},
+        {.raccrocheDes = 10, .code = 5, .attendu = disparu},
+        {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",
+         .raccrocheDes = 25,
+         .code = 0,
+         .attendu = disparu + ">> Les JOBS marques KILLED a partir de \"PONT-EST\" (position 2) n "
+                              "ont peut-etre pas ete effaces : verifiez la memoire du materiel.\n"},
         // The transfer of job 2: 16 JOB/RCV, 17-19 "?" for lines 2-4, 20 the marker, 21 c.
         // Errors before it and at its closing "c" are not its own.
-        {transfert.c_str(),
-         0,
-         {{18, std::string("A\0B\xFF\r\n", 6)}},
-         Erreurs{{{2, 5}, {17, 2}, {20, 1}, {21, 7}}},
-         0,
-         attention("3 erreur(s) de ligne et 2 octet(s) illisible(s)")},
+        {.operateur = transfert.c_str(),
+         .reponses = {{18, std::string("A\0B\xFF\r\n", 6)}},
+         .erreurs = Erreurs{{{2, 5}, {17, 2}, {20, 1}, {21, 7}}},
+         .code = 0,
+         .attendu = attention("3 erreur(s) de ligne et 2 octet(s) illisible(s)")},
         // Illegible bytes of the directory are not the file's.
-        {transfert.c_str(),
-         0,
-         {{10, "PONT-EST,2,4,5\x7F\r\n"}, {17, std::string("*11\0\0\r\n", 7)}},
-         {},
-         0,
-         attention("2 octet(s) illisible(s)")},
-        {transfert.c_str(),
-         0,
-         {{19, ""}},
-         Erreurs{{{18, 1}}},
-         0,
-         ">> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer des lignes "
-         "dans 2026-12-07 - 09-05-03 - PONT-EST.GSI : verifiez-le avant de supprimer le job.\n" +
-             attention("1 erreur(s) de ligne")},
+        {.operateur = transfert.c_str(),
+         .reponses = {{10, "PONT-EST,2,4,5\x7F\r\n"}, {17, std::string("*11\0\0\r\n", 7)}},
+         .code = 0,
+         .attendu = attention("2 octet(s) illisible(s)")},
+        {.operateur = transfert.c_str(),
+         .reponses = {{19, ""}},
+         .erreurs = Erreurs{{{18, 1}}},
+         .figure = LineErrorFigure::flaggedReads,
+         .code = 0,
+         .attendu = ">> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer "
+                    "des lignes dans 2026-12-07 - 09-05-03 - PONT-EST.GSI : verifiez-le avant de "
+                    "supprimer le job.\n" +
+                    attention("des erreurs de ligne signalees 1 fois")},
     };
     for (const auto& c : cas) {
         Banc banc;
         banc.memoire.jobs[1].observations.resize(4);
         banc.pannes.silenceDes = c.silenceDes;
+        banc.pannes.raccrocheDes = c.raccrocheDes;
         banc.pannes.reponseA = c.reponses;
-        banc.preparer = [&](PlateformeSimulee& os) { os.erreursDeLigne = c.erreurs; };
+        banc.preparer = [&](PlateformeSimulee& os) {
+            os.erreursDeLigne = c.erreurs;
+            os.figureErreurs = c.figure;
+        };
         EXPECT_EQ(banc.lancer(c.operateur), c.code) << c.attendu;
         EXPECT_EQ(banc.erreurs, c.attendu);
     }

@@ -188,7 +188,11 @@ TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCode
     const struct {
         bool raccroche;
         std::uint64_t maxMs;  // virtual time of the whole run, at most
-    } cas[] = {{false, 150'000}, {true, 20'000}};
+        const char* pourquoi;
+    } cas[] = {{false, 150'000, "le materiel ne repond plus."},
+               {true, 20'000,
+                "le port COM1 (simule) a disparu : l adaptateur a ete debranche ou son pilote "
+                "s est arrete."}};
     for (const auto& c : cas) {
         Banc banc;
         // Requests 16 (JOB/RCV) and 17-19 bring lines 1 to 4; then the line dies.
@@ -197,10 +201,8 @@ TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCode
         const auto& lignes = banc.memoire.jobs[1].observations;
         EXPECT_EQ(RepertoireTemporaire::lire(kNomPontEst),
                   commeStocke({lignes.begin(), lignes.begin() + 4}));
-        EXPECT_NE(banc.erreurs.find(std::string(">> Fichier incomplet : ") + kNomPontEst +
-                                    " (4 lignes)\n"),
-                  std::string::npos)
-            << banc.erreurs;
+        EXPECT_EQ(banc.erreurs, std::string(">> Transfert interrompu : ") + c.pourquoi +
+                                    "\n>> Fichier incomplet : " + kNomPontEst + " (4 lignes)\n");
         EXPECT_LT(banc.os->maintenant, c.maxMs);
         if (!c.raccroche) {
             EXPECT_EQ(banc.requetes().back(), "c");

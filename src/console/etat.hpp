@@ -28,6 +28,9 @@ struct Reception {
     std::uint64_t octets = 0;
     std::uint64_t illisibles = 0;               // bytes no instrument sends (serial/echange.hpp)
     std::optional<std::uint32_t> erreursLigne;  // the driver's count; none where it keeps none
+    LineErrorFigure figure = LineErrorFigure::errors;  // what that count stands for
+    bool repliqueLisible = false;  // a legible reply ended by CR LF (serial/echange.hpp)
+    bool portDisparu = false;      // the port itself went away (SerialPort::vanished)
 };
 
 inline constexpr int kMaxJobs = 100;

@@ -11,10 +11,20 @@ namespace {
 constexpr int kCodeEffacement = 1472583690;
 constexpr int kTousLesJobs = -1;
 
-void effacer(Etat& e, int position, const char* nom)
+// Standard output says KILLED whatever came back. Standard error says it once
+// (`dit`) when the port is found gone at an erase: that one and those after it may
+// not have reached the instrument.
+void effacer(Etat& e, int position, const char* nom, bool& dit)
 {
     envoyerAvecNumero(e, requete::kEffacerJob, position);
     std::fprintf(e.out, ">>%-9s KILLED\n", nom);
+    if (e.recu.portDisparu && !dit) {
+        dit = true;
+        std::fprintf(e.err,
+                     ">> %s\n>> Les JOBS marques KILLED a partir de \"%s\" (position %d) n ont "
+                     "peut-etre pas ete effaces : verifiez la memoire du materiel.\n",
+                     direPortDisparu(e).c_str(), nom, position);
+    }
 }
 
 }  // namespace
@@ -39,16 +49,17 @@ Issue menuFinal(Etat& e)
     }
     envoyer(e, requete::kEfface);
     envoyer(e, requete::kEfface);
+    bool disparitionDite = false;
     if (cible.valeur == kTousLesJobs) {
         for (int i = 0; i < e.nbJobs; ++i) {
             if (e.jobs[i].no != 0) {
-                effacer(e, i + 1, e.jobs[i].nom);
+                effacer(e, i + 1, e.jobs[i].nom, disparitionDite);
             }
         }
     } else {
         // A target no row holds is still sent as typed; its line shows no name.
         const bool dansLaTable = cible.valeur >= 1 && cible.valeur <= e.nbJobs;
-        effacer(e, cible.valeur, dansLaTable ? e.jobs[cible.valeur - 1].nom : "");
+        effacer(e, cible.valeur, dansLaTable ? e.jobs[cible.valeur - 1].nom : "", disparitionDite);
     }
     afficherEcranFin(e);
     return kCodeOk;

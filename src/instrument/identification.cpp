@@ -12,41 +12,51 @@ namespace {
 constexpr int kMaxRelancesFormats = 100;
 
 // Why no name came, from what the line brought since the port was opened, on one line
-// of standard error: the first that fits. The counts cover every byte read so far, and
-// the only replies before the name's are the wake-up's: so when the name reply is
-// empty, no illegible byte and no line error came, and some byte did, it came legible
-// to the wake-up. No run that ends here goes without a line.
+// of standard error: the first that fits. A port that went away is no fault of the
+// instrument. A line at another speed brings no legible reply ended by CR LF: only
+// then do illegible bytes or line errors blame the speed; after such a reply they are
+// added to what the reply says. No run that ends here goes without a line.
 void direPourquoiSansNom(Etat& e)
 {
     const std::string port = e.os.portName(cheminPort(e.portChoisi).c_str());
     const Reception& r = e.recu;
     const std::uint32_t erreurs = r.erreursLigne.value_or(0);
-    if (r.octets == 0) {
+    const std::string liaison =
+        "reglee sur " + std::to_string(e.vitesse) + " bauds, 8 bits, sans parite.";
+    const std::string doutes = direDoutes(erreurs, r.figure, r.illisibles);
+    const std::string enPlus = doutes.empty() ? "" : " (" + doutes + " depuis l ouverture du port)";
+    if (r.portDisparu) {
+        std::fprintf(e.err, ">> %s\n", direPortDisparu(e).c_str());
+    } else if (r.octets == 0 && erreurs > 0) {
+        std::fprintf(e.err,
+                     ">> %s : aucun octet lisible, mais %s : verifiez le cable et que la liaison "
+                     "du materiel est %s\n",
+                     port.c_str(), direErreursLigne(erreurs, r.figure).c_str(), liaison.c_str());
+    } else if (r.octets == 0) {
         std::fprintf(e.err,
                      ">> %s : aucun octet recu du materiel depuis l ouverture du port : verifiez "
                      "qu il est allume, que le cable le relie a ce port et que sa liaison est "
-                     "reglee sur %u bauds, 8 bits, sans parite.\n",
-                     port.c_str(), unsigned{e.vitesse});
-    } else if (r.illisibles > 0 || erreurs > 0) {
-        // The driver's count only where it keeps one: "0 erreur(s)" from a driver that
-        // counts none would be a guess.
-        const std::string enErreurs =
-            r.erreursLigne ? " et " + std::to_string(erreurs) + " erreur(s) de ligne" : "";
+                     "%s\n",
+                     port.c_str(), liaison.c_str());
+    } else if (!r.repliqueLisible && !doutes.empty()) {
+        const std::string dont =
+            r.illisibles > 0 ? ", dont " + std::to_string(r.illisibles) + " illisible(s)" : "";
+        const std::string etErreurs =
+            erreurs > 0 ? " et " + direErreursLigne(erreurs, r.figure) : "";
         std::fprintf(e.err,
-                     ">> %s : %llu octet(s) recu(s) depuis l ouverture du port, dont %llu "
-                     "illisible(s)%s : la liaison du materiel n est sans doute pas reglee sur "
-                     "%u bauds, 8 bits, sans parite.\n",
-                     port.c_str(), static_cast<unsigned long long>(r.octets),
-                     static_cast<unsigned long long>(r.illisibles), enErreurs.c_str(),
-                     unsigned{e.vitesse});
+                     ">> %s : %llu octet(s) recu(s) depuis l ouverture du port%s%s : la liaison du "
+                     "materiel n est sans doute pas %s\n",
+                     port.c_str(), static_cast<unsigned long long>(r.octets), dont.c_str(),
+                     etErreurs.c_str(), liaison.c_str());
     } else if (e.bytesRead > 0) {
-        std::fprintf(e.err, ">> %s : le materiel repond, mais pas par son nom : %s\n", port.c_str(),
+        std::fprintf(e.err, ">> %s : le materiel repond, mais pas par son nom%s : %s\n",
+                     port.c_str(), enPlus.c_str(),
                      citerReponse({e.readBuffer, e.bytesRead}).c_str());
     } else {
         std::fprintf(e.err,
                      ">> %s : le materiel a repondu au reveil, mais rien a la demande de son "
-                     "nom.\n",
-                     port.c_str());
+                     "nom%s.\n",
+                     port.c_str(), enPlus.c_str());
     }
 }
 

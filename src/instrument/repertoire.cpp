@@ -39,7 +39,11 @@ Issue lireRepertoire(Etat& e)
         vides = e.bytesRead == 0 ? vides + 1 : 0;
         if (vides == kMaxReponsesVides) {
             std::fputc('\n', e.out);
-            std::fputs(">> Le materiel ne repond plus : liste des JOBS interrompue.\n", e.err);
+            if (e.recu.portDisparu) {
+                std::fprintf(e.err, ">> %s\n", direPortDisparu(e).c_str());
+            } else {
+                std::fputs(">> Le materiel ne repond plus : liste des JOBS interrompue.\n", e.err);
+            }
             return kCodeTransfertIncomplet;
         }
         envoyer(e, requete::kSuivante);

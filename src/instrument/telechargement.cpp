@@ -103,11 +103,15 @@ Issue recevoirJob(Etat& e, std::FILE* f, Doutes& doutes)
     while (!finDeDonnees(e)) {
         if (e.bytesRead == 0) {
             ++doutes.vides;
-            if (++vides == kMaxReponsesVides) {
+            // A port that is gone will not answer a second time.
+            if (e.recu.portDisparu || ++vides == kMaxReponsesVides) {
+                const std::string pourquoi = e.recu.portDisparu
+                                                 ? "le port " + direPortDisparu(e)
+                                                 : std::string("le materiel ne repond plus.");
                 std::fprintf(e.err,
-                             ">> Transfert interrompu : le materiel ne repond plus.\n"
+                             ">> Transfert interrompu : %s\n"
                              ">> Fichier incomplet : %s (%ld lignes)\n",
-                             e.nom_fichier, lignes);
+                             pourquoi.c_str(), e.nom_fichier, lignes);
                 return kCodeTransfertIncomplet;
             }
         } else {
@@ -142,16 +146,9 @@ void signalerDoutes(Etat& e, const Doutes& d)
                      "des lignes dans %s : verifiez-le avant de supprimer le job.\n",
                      d.vides, e.nom_fichier);
     }
-    if (d.erreursLigne == 0 && d.illisibles == 0) {
+    const std::string quoi = direDoutes(d.erreursLigne, e.recu.figure, d.illisibles);
+    if (quoi.empty()) {
         return;
-    }
-    std::string quoi;
-    if (d.erreursLigne > 0) {
-        quoi = std::to_string(d.erreursLigne) + " erreur(s) de ligne";
-    }
-    if (d.illisibles > 0) {
-        quoi +=
-            (quoi.empty() ? "" : " et ") + std::to_string(d.illisibles) + " octet(s) illisible(s)";
     }
     std::fprintf(e.err,
                  ">> Attention : %s pendant le transfert : des octets de %s peuvent etre faux : "

@@ -151,7 +151,8 @@ public:
                 continue;
             }
             if (n < 0 && errno != EAGAIN) {
-                return false;  // the line has gone away
+                noterPerte(errno);
+                return false;
             }
             const std::uint64_t maintenant = maintenantMs();
             if (maintenant >= limite) {
@@ -195,6 +196,10 @@ public:
                 continue;
             } else {
                 // Hang-up, EIO or end of file: the line has gone away. What came is kept.
+                disparu_ = disparu_ || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+                if (n < 0) {
+                    noterPerte(errno);
+                }
                 return read > 0;
             }
         }
@@ -215,10 +220,21 @@ public:
         return erreurs_;
     }
 
+    LineErrorFigure lineErrorFigure() const override { return LineErrorFigure::errors; }
+    bool vanished() const override { return disparu_; }
+
 private:
+    // A read or write that failed because the device itself is gone: a USB adapter
+    // pulled (ENODEV), a hung-up or dead line (EIO, ENXIO).
+    void noterPerte(int erreur)
+    {
+        disparu_ = disparu_ || erreur == EIO || erreur == ENODEV || erreur == ENXIO;
+    }
+
     int fd_;
     bool exclusif_ = false;  // TIOCEXCL set by this descriptor
     bool compte_ = false;    // the driver counts line errors
+    bool disparu_ = false;   // the device went away (vanished)
     std::uint32_t base_ = 0;
     std::uint32_t erreurs_ = 0;
     termios lu_{};

@@ -45,6 +45,13 @@ struct DossierTemporaire {
     std::string remede;
 };
 
+// What the figure of SerialPort::lineErrors stands for.
+enum class LineErrorFigure {
+    errors,        // every error the driver counted (Linux's TIOCGICOUNT)
+    flaggedReads,  // the reads after which the driver flagged some: Windows' ClearCommError
+                   // gives flags since its last call, not how many errors
+};
+
 // An open serial port, owned: destroying it releases the port (CloseHandle).
 class SerialPort {
 public:
@@ -59,6 +66,11 @@ public:
     // The line errors (framing, overrun, parity, break) the driver counted since the
     // line was set (setCommState); none where the driver counts none (a pseudo-terminal).
     virtual std::optional<std::uint32_t> lineErrors() = 0;
+    virtual LineErrorFigure lineErrorFigure() const = 0;
+    // Whether the port itself went away under gsicom (a USB adapter pulled, its driver
+    // stopped, the line hung up): set by the read, write or error query that found it
+    // gone, and for good. A time-out never sets it.
+    virtual bool vanished() const = 0;
 };
 
 class Platform {

@@ -97,6 +97,7 @@ public:
         DWORD n = 0;
         const BOOL ok = WriteFile(handle_, data, size, &n, nullptr);
         written = n;
+        disparu_ = disparu_ || ok == 0;  // a time-out is a success with fewer bytes
         return ok != 0;
     }
 
@@ -105,6 +106,7 @@ public:
         DWORD n = 0;
         const BOOL ok = ReadFile(handle_, data, size, &n, nullptr);
         read = n;
+        disparu_ = disparu_ || ok == 0;  // a time-out is a success with fewer bytes
         compterErreurs();
         return ok != 0;
     }
@@ -114,23 +116,30 @@ public:
         return compte_ ? std::optional<std::uint32_t>(erreurs_) : std::nullopt;
     }
 
+    LineErrorFigure lineErrorFigure() const override { return LineErrorFigure::flaggedReads; }
+    bool vanished() const override { return disparu_; }
+
 private:
-    // The errors the driver flagged since the last call (which clears them): one for
-    // each flag set.
+    // One more read after which the driver flagged errors since the last call (which
+    // clears them): flags, not a count of errors.
     void compterErreurs()
     {
         DWORD drapeaux = 0;
-        if (!compte_ || ClearCommError(handle_, &drapeaux, nullptr) == 0) {
+        if (!compte_) {
             return;
         }
-        for (const DWORD erreur : {CE_FRAME, CE_OVERRUN, CE_RXOVER, CE_RXPARITY, CE_BREAK}) {
-            erreurs_ += (drapeaux & erreur) != 0 ? 1 : 0;
+        if (ClearCommError(handle_, &drapeaux, nullptr) == 0) {
+            disparu_ = true;
+            return;
         }
+        erreurs_ +=
+            (drapeaux & (CE_FRAME | CE_OVERRUN | CE_RXOVER | CE_RXPARITY | CE_BREAK)) != 0 ? 1 : 0;
     }
 
     HANDLE handle_;
     DCB dcb_{};
-    bool compte_ = false;  // the driver reports line errors
+    bool compte_ = false;   // the driver reports line errors
+    bool disparu_ = false;  // a read, write or error query failed: the port is gone
     std::uint32_t erreurs_ = 0;
 };
 

@@ -88,13 +88,14 @@ case $base in
         erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 16; fois 5 '?'; echo c) fenetre=(18 103.5 107) duree=125 ;;
-    raccroche)  # the line goes away at the third line of the job
-        # natively only: Wine passes no hang-up on, the exe sees the silence of transfert-muet
+    raccroche)  # the line goes away at the third line of the job, as a pulled adapter
+        # does: the port is said gone, and not asked again. Under Wine, ReadFile waits
+        # its whole time-out (20.5 s) on the hung-up pty; the ClearCommError after it fails.
         sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
-        natif='a hang-up that Wine turns into a silent line'
-        erreurs=('>> Transfert interrompu : le materiel ne repond plus.'
+        erreurs=(">> Transfert interrompu : le port $com1 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
-        requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
+        requetes=$(premieres 18) fenetre=(raccroche 0 3)
+        [[ $cas == wine-* ]] && fenetre=(raccroche 20.5 25) ;;
     reponse-perdue)  # the reply to the third line of the job is lost: the job still ends
         sim=(--sans-reponse 18) reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST'
         erreurs=('>> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer des lignes dans @FICHIER@ : verifiez-le avant de supprimer le job.')
@@ -103,10 +104,8 @@ case $base in
         # reply garbled, every byte of it illegible (@OCTETS@: how many the log shows)
         sim=(--vitesse 9600) reponses='1\n2\n2\n1\n1\n' attendu=4
         sortie=('Le materiel ne donne pas son identite.')
-        # Wine's ClearCommError counts line errors, and flags none on a pty.
-        compte=
-        [[ $cas == wine-* ]] && compte=' et 0 erreur(s) de ligne'
-        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s)$compte : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
+        # Wine's ClearCommError flags no line error on a pty: none is said.
+        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
         journal=('# vitesse de la ligne 19200 bauds, appareil a 9600 : rien n est compris')
         requetes=$(premieres 3) ;;
     identite-coupee)  # the name reply split by 500 ms: its closing quote comes too late
@@ -305,9 +304,10 @@ verifier_fenetre() {
     fi
     [[ -n $heure ]] || { echec "no request $ref in the log"; return; }
     # Under Wine, the end is the port's release: the pause's cmd.exe and Wine's own
-    # ending after it are not the program's waits.
+    # ending after it are not the program's waits. After a hang-up the simulator logs
+    # no release: the run's end stands for it, Wine's ending included.
     local fin=$fin_ms
-    if [[ -n $sous_wine ]]; then
+    if [[ -n $sous_wine && $ref != raccroche ]]; then
         fin=$(heure_port_ferme)
         [[ -n $fin ]] || { echec "the simulator did not see the port closed"; return; }
         fin=$(ms_du_jour "$fin")

@@ -249,6 +249,7 @@ TEST_F(PortLinux, SilentLineEndsTheReadAfterTenMsPerByteAskedPlusFifty)
         EXPECT_GE(l.ms, attendu);
         EXPECT_LE(l.ms, attendu + 250);
     }
+    EXPECT_FALSE(port_->vanished());
 }
 
 // What the last program left in the line is not kept: RTS/CTS would stall every write
@@ -441,6 +442,7 @@ TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
         const Horloge::time_point debut = Horloge::now();
         EXPECT_FALSE(port_->writeFile("c\r\n", 3, ecrits));
         EXPECT_LT(msDepuis(debut), 1000);
+        EXPECT_TRUE(port_->vanished());  // told as such, not as a silent instrument
     }
 }
 

@@ -38,6 +38,7 @@ public:
     {
         written = 0;
         if (relie_ && os_.instrument_.raccroche()) {
+            disparu_ = true;
             return false;
         }
         os_.ecritures.push_back({os_.maintenant, std::string(data, size)});
@@ -64,6 +65,7 @@ public:
         ++lectures_;
         if (relie_ && os_.instrument_.raccroche()) {
             arrivees_.clear();
+            disparu_ = true;
             return false;  // the line has gone away: at once, no wait
         }
         const DebutLecture lecture{os_.maintenant, size};
@@ -94,6 +96,8 @@ public:
         }
         return total;
     }
+    LineErrorFigure lineErrorFigure() const override { return os_.figureErreurs; }
+    bool vanished() const override { return disparu_; }
 
 private:
     struct Arrivee {
@@ -104,6 +108,7 @@ private:
     bool relie_;
     std::deque<Arrivee> arrivees_;
     long lectures_ = 0;
+    bool disparu_ = false;
 };
 
 std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath,

@@ -38,6 +38,7 @@ public:
     // The driver's count of line errors: none unless set (a pseudo-terminal); then this
     // many more at these reads of the instrument's port (1-based: every read counts).
     std::optional<std::map<long, std::uint32_t>> erreursDeLigne;
+    LineErrorFigure figureErreurs = LineErrorFigure::errors;  // flaggedReads: as on Windows
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
 
