@@ -1,3 +1,5 @@
+#include <string>
+
 #include "console/ecran.hpp"
 #include "console/reponse.hpp"
 #include "instrument/etapes.hpp"
@@ -20,10 +22,12 @@ void effacer(Etat& e, int position, const char* nom, bool& dit)
     std::fprintf(e.out, ">>%-9s KILLED\n", nom);
     if (e.recu.portDisparu && !dit) {
         dit = true;
+        // A target outside the table has no name: its position alone.
+        const std::string quel = *nom != '\0' ? "\"" + std::string(nom) + "\" " : "";
         std::fprintf(e.err,
-                     ">> %s\n>> Les JOBS marques KILLED a partir de \"%s\" (position %d) n ont "
+                     ">> %s\n>> Les JOBS marques KILLED a partir de %s(position %d) n ont "
                      "peut-etre pas ete effaces : verifiez la memoire du materiel.\n",
-                     direPortDisparu(e).c_str(), nom, position);
+                     direPortDisparu(e).c_str(), quel.c_str(), position);
     }
 }
 
