@@ -23,7 +23,10 @@ void effacer(Etat& e, int position, const char* nom, bool& dit)
     if (e.recu.portDisparu && !dit) {
         dit = true;
         // A target outside the table has no name: its position alone.
-        const std::string quel = *nom != '\0' ? "\"" + std::string(nom) + "\" " : "";
+        std::string quel;
+        if (*nom != '\0') {
+            quel.append("\"").append(nom).append("\" ");
+        }
         std::fprintf(e.err,
                      ">> %s\n>> Les JOBS marques KILLED a partir de %s(position %d) n ont "
                      "peut-etre pas ete effaces : verifiez la memoire du materiel.\n",
