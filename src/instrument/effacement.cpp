@@ -1,3 +1,5 @@
+#include <string>
+
 #include "console/ecran.hpp"
 #include "console/reponse.hpp"
 #include "instrument/etapes.hpp"
@@ -20,10 +22,15 @@ void effacer(Etat& e, int position, const char* nom, bool& dit)
     std::fprintf(e.out, ">>%-9s KILLED\n", nom);
     if (e.recu.portDisparu && !dit) {
         dit = true;
+        // A target outside the table has no name: its position alone.
+        std::string quel;
+        if (*nom != '\0') {
+            quel.append("\"").append(nom).append("\" ");
+        }
         std::fprintf(e.err,
-                     ">> %s\n>> Les JOBS marques KILLED a partir de \"%s\" (position %d) n ont "
+                     ">> %s\n>> Les JOBS marques KILLED a partir de %s(position %d) n ont "
                      "peut-etre pas ete effaces : verifiez la memoire du materiel.\n",
-                     direPortDisparu(e).c_str(), nom, position);
+                     direPortDisparu(e).c_str(), quel.c_str(), position);
     }
 }
 

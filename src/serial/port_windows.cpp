@@ -97,7 +97,7 @@ public:
         DWORD n = 0;
         const BOOL ok = WriteFile(handle_, data, size, &n, nullptr);
         written = n;
-        disparu_ = disparu_ || ok == 0;  // a time-out is a success with fewer bytes
+        disparu_ = disparu_ || portPerdu(ok);
         return ok != 0;
     }
 
@@ -106,7 +106,7 @@ public:
         DWORD n = 0;
         const BOOL ok = ReadFile(handle_, data, size, &n, nullptr);
         read = n;
-        disparu_ = disparu_ || ok == 0;  // a time-out is a success with fewer bytes
+        disparu_ = disparu_ || portPerdu(ok);
         compterErreurs();
         return ok != 0;
     }
@@ -120,6 +120,19 @@ public:
     bool vanished() const override { return disparu_; }
 
 private:
+    // Whether a failed ReadFile or WriteFile lost the port. A time-out is a success with
+    // fewer bytes, but some USB adapters' drivers fail a write that timed out instead:
+    // the port is still there.
+    static bool portPerdu(BOOL ok)
+    {
+        if (ok != 0) {
+            return false;
+        }
+        const DWORD erreur = GetLastError();
+        return erreur != ERROR_SEM_TIMEOUT && erreur != ERROR_TIMEOUT &&
+               erreur != ERROR_COUNTER_TIMEOUT;
+    }
+
     // One more read after which the driver flagged errors since the last call (which
     // clears them): flags, not a count of errors.
     void compterErreurs()

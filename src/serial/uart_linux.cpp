@@ -1,6 +1,7 @@
 #include "serial/uart_linux.hpp"
 
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -53,11 +54,23 @@ bool nomDeSlotUart(const std::string& nom)
            nom.find_first_not_of("0123456789", 4) == std::string::npos;
 }
 
+namespace {
+
+// A device of the 8250 driver itself (major 4 from minor 64: ttyS0 on), whatever the
+// name it stands under. A USB adapter linked under a ttyS name, as gsicom advises for
+// one beyond COM30, is not: its driver (ftdi_sio, cdc-acm) leaves the UART type unknown.
+bool slotDu8250(const std::string& chemin, dev_t rdev)
+{
+    return nomDeSlotUart(baseDe(chemin)) && major(rdev) == TTY_MAJOR && minor(rdev) >= 64;
+}
+
+}  // namespace
+
 // The driver's own word first (TIOCGSERIAL works on a slot marked with an I/O error);
 // a device of another driver (a pty) does not know the request: it is a port.
 bool slotSansUart(int fd, const std::string& chemin, dev_t rdev)
 {
-    if (!nomDeSlotUart(baseDe(chemin))) {
+    if (!slotDu8250(chemin, rdev)) {
         return false;
     }
     serial_struct serie{};
@@ -70,7 +83,7 @@ bool slotSansUart(int fd, const std::string& chemin, dev_t rdev)
 bool noeudSansUart(const std::string& chemin)
 {
     struct stat s {};
-    return nomDeSlotUart(baseDe(chemin)) && ::stat(chemin.c_str(), &s) == 0 && S_ISCHR(s.st_mode) &&
+    return ::stat(chemin.c_str(), &s) == 0 && S_ISCHR(s.st_mode) && slotDu8250(chemin, s.st_rdev) &&
            typeInconnuDansSys(s.st_rdev);
 }
 

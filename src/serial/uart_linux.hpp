@@ -26,8 +26,9 @@ bool nomDeSlotUart(const std::string& nom);
 
 // Whether the device just opened on `fd` at `chemin` (character device `rdev`) is a slot
 // of the 8250 driver with no UART behind it: no port. Judged on the device, not on its
-// name: another device (a pty) may stand under a ttyS name. Only under the ttyS names:
-// a USB modem's driver (cdc-acm) says "unknown" of real ports.
+// name: another device (a pty, a USB adapter linked there) may stand under a ttyS name.
+// Only the 8250 driver's devices: a USB adapter's driver (ftdi_sio, cdc-acm) says
+// "unknown" of real ports.
 bool slotSansUart(int fd, const std::string& chemin, dev_t rdev);
 
 // The same for the node at `chemin` that this account may not open: by its device

@@ -61,13 +61,14 @@ fi
 #             2 where only the two that QEMU gives matter (the link and the console)
 #   adaptateurs  FTDI adapters in all (the first is the link, the others lead nowhere)
 #   compte    the account gsicom runs as (geometre: outside dialout)
+#   avant     shell commands the guest runs as root before gsicom
 #   debranche the adapter is unplugged (device_del) once the simulator has logged this
 #             request; coupure: a break comes on the line just after this request
 #   serie     a pattern /proc/tty/driver/serial must match in the guest at the end
 job2=$(requetes_attendues 2 4)
 premieres() { head -n "$1" <<<"$job2"; }
 lien=8250 sim=() reponses='1\n2\n2\n1\n1\n' attendu=0 erreurs=() sortie=() absent=() journal=()
-fichier= requetes= uarts=2 adaptateurs=0 compte=root debranche= coupure= serie=
+fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= coupure= serie=
 com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)'
 case $cas in
     8250)  # a download through the 8250 driver
@@ -98,12 +99,11 @@ case $cas in
         sortie=('Il y a eu 2 port(s) disponibles...' $'\t\t\tCOM 1' $'\t\t\tCOM 2'
             $'\tAdressez-vous au guichet 35')
         absent=($'\t\t\tCOM 3' $'\t\t\tCOM 4') ;;
-    douze)  # twelve adapters: ttyUSB10 and ttyUSB11 are past COM20
-        lien=ftdi adaptateurs=12 reponses='0\n'
-        for n in {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
-        for n in 10 11; do
-            erreurs+=(">> /dev/ttyUSB$n existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM$((n - 5)) : sudo ln -s /dev/ttyUSB$n /dev/ttyS$((n - 6)) (jusqu au redemarrage), puis relancez gsicom.")
-        done ;;
+    douze)  # twelve adapters: ttyUSB10 and ttyUSB11 are past COM20; ttyUSB10 brought
+        # in as COM5 the way gsicom's line says (a USB adapter under a ttyS name is a port)
+        lien=ftdi adaptateurs=12 reponses='0\n' avant='ln -s /dev/ttyUSB10 /dev/ttyS4'
+        for n in 5 {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
+        erreurs=(">> /dev/ttyUSB11 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM6 : sudo ln -s /dev/ttyUSB11 /dev/ttyS5 (jusqu au redemarrage), puis relancez gsicom.") ;;
     sans-dialout)  # an account outside dialout, the ports root:dialout 0660 as udev
         # makes them
         compte=geometre reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
@@ -155,6 +155,7 @@ cat >"$racine/cas" <<EOF
 modules='${modules[*]##*/}'
 attendre='$attendre'
 compte='$compte'
+avant='$avant'
 EOF
 cat >"$racine/init" <<'EOF'
 #!/bin/sh
@@ -170,6 +171,7 @@ n=0
 while [ -n "$attendre" ] && [ ! -e "$attendre" ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
 # As Debian's udev gives them.
 for t in /dev/ttyS* /dev/ttyUSB*; do [ -e "$t" ] && chown root:dialout "$t" && chmod 660 "$t"; done
+eval "$avant"
 mkdir /export && chmod 777 /export && cd /export
 debut=$(cut -d' ' -f1 /proc/uptime)
 if [ "$compte" = root ]; then
@@ -197,6 +199,7 @@ chmod 755 "$racine/init"
 accel=tcg
 [[ -f ${ACCEL-} ]] && accel=$(cat "$ACCEL")
 mkfifo "$travail/moniteur.in" "$travail/moniteur.out" || exit 1
+exec 3<>"$travail/moniteur.in"  # held open both ways: a write never waits for QEMU
 machine+=(-accel "$accel" -initrd "$travail/initrd"
     -append "console=ttyS1,115200 quiet loglevel=1 panic=-1 8250.nr_uarts=$uarts"
     -chardev "file,id=console,path=$travail/invite.txt"
@@ -233,7 +236,7 @@ if [[ -n $debranche ]]; then
         kill -0 "$qemu_pid" 2>/dev/null || break
         sleep 0.1
     done
-    echo 'device_del adaptateur' >"$travail/moniteur.in"
+    echo 'device_del adaptateur' >&3
 fi
 wait "$qemu_pid"
 code_qemu=$?
