@@ -18,7 +18,7 @@ constexpr int kMaxRelancesFormats = 100;
 // added to what the reply says. No run that ends here goes without a line.
 void direPourquoiSansNom(Etat& e)
 {
-    const std::string port = e.os.portName(cheminPort(e.portChoisi).c_str());
+    const std::string port = nomPortChoisi(e);
     const Reception& r = e.recu;
     const std::uint32_t erreurs = r.erreursLigne.value_or(0);
     const std::string liaison =

@@ -92,7 +92,7 @@ std::string direDoutes(std::uint32_t erreurs, LineErrorFigure figure, std::uint6
 
 std::string direPortDisparu(Etat& e)
 {
-    return e.os.portName(cheminPort(e.portChoisi).c_str()) +
+    return nomPortChoisi(e) +
            " a disparu : l adaptateur a ete debranche ou son pilote s est arrete.";
 }
 

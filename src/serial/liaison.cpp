@@ -17,6 +17,11 @@ std::string cheminPort(int numero)
     return chemin;
 }
 
+std::string nomPortChoisi(Etat& e)
+{
+    return e.os.portName(cheminPort(e.portChoisi).c_str());
+}
+
 namespace {
 
 // The ports beyond the scan's reach, named; or, where the machine has no serial port

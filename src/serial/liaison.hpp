@@ -12,6 +12,9 @@ namespace gsicom {
 // "\\.\COMn": the Win32 device-namespace path, the only form that reaches COM10 and above.
 std::string cheminPort(int numero);
 
+// The chosen port (Etat::portChoisi) as the operator's messages name it.
+std::string nomPortChoisi(Etat& e);
+
 // Lists the ports that open, asks for one, keeps it in Etat::portChoisi. Standard error
 // names the ports that exist but cannot be used, and those beyond COM30.
 Issue choisirPort(Etat& e);

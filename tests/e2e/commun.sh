@@ -284,6 +284,38 @@ verifier_fichier_envoye() {
         echec "export file holds $taille bytes: not what fitted before the last reply (at least $avant)"
 }
 
+# verifier_cas: the checks a row of a case table (pannes.sh, ../noyau/pilotes.sh) asks
+# for, from its fields: sortie, lines standard output holds; absent, texts it does not
+# hold; journal, lines of the simulator's log (after its clock); fichier, empty for no
+# export file, else MODE JOB as verifier_fichier_envoye takes them; erreurs, standard
+# error exactly (@OCTETS@: how many bytes the simulator sent, @FICHIER@: the export
+# file's name); requetes, the requests received, in order (none when empty).
+verifier_cas() {
+    local l attendues=("${erreurs[@]}")
+    for l in "${sortie[@]}"; do ligne_attendue "$l"; done
+    for l in "${absent[@]}"; do
+        grep -aqF -- "$l" "$travail/console.txt" && echec "console holds $(printf '%q' "$l")"
+    done
+    for l in "${journal[@]}"; do
+        sed 's/^[0-9:.]* *[0-9]*\.[0-9]* //' "$travail/requetes.log" | grep -qxF -- "$l" ||
+            echec "the simulator's log holds no line $(printf '%q' "$l")"
+    done
+    if [[ -n $fichier ]]; then verifier_fichier_envoye $fichier; else sans_fichier_export; fi
+    if ((${#attendues[@]} == 0)); then
+        : >"$travail/erreurs.attendues"
+    else
+        [[ ${attendues[*]} == *@OCTETS@* ]] && attendues=("${attendues[@]//@OCTETS@/$(octets_envoyes)}")
+        printf '%s\n' "${attendues[@]//@FICHIER@/${nom_export-}}" >"$travail/erreurs.attendues"
+    fi
+    diff -u "$travail/erreurs.attendues" "$travail/erreurs.txt" >&2 ||
+        echec "standard error differs (- expected, + received)"
+    if [[ -n $requetes ]]; then
+        verifier_requetes <<<"$requetes"
+    else
+        requetes_recues | grep -q . && echec "the simulator received requests: the port was opened"
+    fi
+}
+
 # How many bytes the simulator sent, from the "<" lines of its log (C escapes).
 octets_envoyes() {
     sed -n 's/^[0-9:.]* *[0-9]*\.[0-9]* < //p' "$travail/requetes.log" | tr -d '\n' |

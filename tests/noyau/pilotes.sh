@@ -267,27 +267,10 @@ sed 's/^/    /' "$travail/erreurs.txt"
 if [[ -z $requetes ]]; then arreter_sim; else attendre_sim; fi
 
 [[ ${code-} == "$attendu" ]] || echec "exit code ${code-none}, expected $attendu"
-for l in "${sortie[@]}"; do ligne_attendue "$l"; done
-for t in "${absent[@]}"; do
-    grep -aqF -- "$t" "$travail/console.txt" && echec "console holds $(printf '%q' "$t")"
-done
-for l in "${journal[@]}"; do
-    sed 's/^[0-9:.]* *[0-9]*\.[0-9]* //' "$travail/requetes.log" | grep -qxF -- "$l" ||
-        echec "the simulator's log holds no line $(printf '%q' "$l")"
-done
 if [[ -n $serie ]]; then
     sed -n '/^@@serie$/,/^@@fin$/p' "$travail/invite.lignes" | grep -qE -- "$serie" ||
         echec "the guest's /proc/tty/driver/serial matches no $serie"
 fi
-if [[ -n $fichier ]]; then verifier_fichier_envoye $fichier; else sans_fichier_export; fi
-[[ ${erreurs[*]} == *@OCTETS@* ]] && erreurs=("${erreurs[@]//@OCTETS@/$(octets_envoyes)}")
-printf '%s\n' "${erreurs[@]//@FICHIER@/${nom_export-}}" | sed '/^$/d' >"$travail/erreurs.attendues"
-diff -u "$travail/erreurs.attendues" "$travail/erreurs.txt" >&2 ||
-    echec "standard error differs (- expected, + received)"
-if [[ -n $requetes ]]; then
-    verifier_requetes <<<"$requetes"
-else
-    requetes_recues | grep -q . && echec "the simulator received requests"
-fi
+verifier_cas
 ((echecs == 0)) || exit 1
 echo "OK: $cas"
