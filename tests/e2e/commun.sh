@@ -242,7 +242,9 @@ sans_fichier_export() {
 }
 
 # The reply pieces the simulator sent in the transfer (C escapes, one a line): from
-# the JOB request on, up to the end-of-data marker or the c that ends the transfer.
+# the JOB request on, up to the end-of-data marker or the c that ends the transfer. A
+# reply is logged once its last byte is out: one that gsicom ends before the marker
+# must go out whole (--sans-cadence), or it may be logged after that c.
 pieces_du_transfert() {
     awk 'match($0, /^[0-9:.]+ +[0-9]+\.[0-9]+ . /) {
             genre = substr($0, RLENGTH - 1, 1); texte = substr($0, RLENGTH + 1)
