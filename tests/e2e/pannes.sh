@@ -122,7 +122,7 @@ case $base in
     transfert-coupe)  # every job line split by 400 ms: each read takes the end of one
         # line and the start of the next, the last read the end of the last line and
         # the marker behind it
-        sim=(--coupure 60 --ecart 400)
+        sim=(--sans-cadence --coupure 60 --ecart 400)
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
     reponse-longue)  # a line of 5000 bytes: three reads of at most 2047
         sim=(--sans-cadence --reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
