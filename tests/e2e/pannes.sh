@@ -34,11 +34,12 @@ code_effacement=1472583690
 mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 
 # The table. Each case sets:
-#   sim       the simulator's fault options. A reply longer than gsicom's 250 ms wait
-#             goes out whole (--sans-cadence): paced at the line's rate it would still
-#             be coming while gsicom reads, and a stall of 50 ms on a busy machine would
-#             end that read halfway. Sent whole, each reply is in the log before the
-#             request that follows it.
+#   sim       the simulator's fault options. Every reply goes out in one write
+#             (--sans-cadence): paced at the line's rate, a reply still coming when
+#             gsicom reads (a long one, or any after a stall of the simulator on a busy
+#             machine) is cut by gsicom's 50 ms between bytes, and the case then checks
+#             a timing, not the program. Sent whole, each reply is in the log before
+#             the request that follows it.
 #   reponses  the operator's answers (printf %b), then end of input; or entree(), a
 #             function that writes them
 #   attendu   the exit code
@@ -122,10 +123,10 @@ case $base in
     transfert-coupe)  # every job line split by 400 ms: each read takes the end of one
         # line and the start of the next, the last read the end of the last line and
         # the marker behind it
-        sim=(--sans-cadence --coupure 60 --ecart 400)
+        sim=(--coupure 60 --ecart 400)
         reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
     reponse-longue)  # a line of 5000 bytes: three reads of at most 2047
-        sim=(--sans-cadence --reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
+        sim=(--reponse-a "17=$longue\r\n") reponses='1\n2\n2\n1\n1\n'
         fichier='entier PONT-EST' requetes=$job2 ;;
     octets-nuls)  # NUL and SUB inside lines, and a line of NULs: the 6 NULs are told
         sim=(--reponse-a '17=*110002+00\x00\x00\x0000001001 21.322\x1A+0000000012345670 \r\n'
@@ -157,7 +158,7 @@ case $base in
         erreurs=(">> Erreur improbable de creation du fichier...: $pourquoi")
         requetes=$(premieres 12) ;;
     disque-plein)  # a disk of 4 KiB: the third line does not fit
-        sim=(--sans-cadence --reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
+        sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
         attendu=1 fichier='debut PONT-EST' disque=4k
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : No space left on device')
         requetes=$(premieres 18; echo c)
@@ -168,8 +169,7 @@ case $base in
             # finds no room at all.
             premiere=$(lignes_du_job PONT-EST | head -n 1)
             juste=${longue:0:$((4096 - ${#premiere} - 3 - 2003 - 3))}
-            sim=(--sans-cadence --reponse-a "17=$bloc\r\n" --reponse-a "18=$juste\r\n"
-                --reponse-a "19=$bloc\r\n")
+            sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$juste\r\n" --reponse-a "19=$bloc\r\n")
             requetes=$(premieres 19; echo c)
         fi ;;
     signaux-ignores)  # started in the background by a script under trap "" HUP, as nohup
@@ -181,7 +181,7 @@ case $base in
             kill -HUP $!; kill -INT $!; kill -QUIT $!; wait $!' "$GSICOM") ;;
     fichier-trop-grand)  # a file size limit of 4 KiB: the write fails, SIGXFSZ kills nothing
         # (the console goes through a pipe, which the limit does not cut)
-        sim=(--sans-cadence --reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
+        sim=(--reponse-a "17=$bloc\r\n" --reponse-a "18=$bloc\r\n") reponses='1\n2\n2\n1\n1\n'
         attendu=1 fichier='debut PONT-EST' natif='a file-size limit (Windows has none)'
         commande=(bash -c 'set -o pipefail; { ulimit -f 4; exec "$0"; } | cat' "$GSICOM")
         erreurs=('>> Erreur d ecriture du fichier @FICHIER@ : File too large')
@@ -326,7 +326,7 @@ verifier_fenetre() {
 }
 
 entree >"$travail/entree"
-demarrer_sim "${sim[@]}"
+demarrer_sim --sans-cadence "${sim[@]}"
 if [[ -n $droits ]]; then
     chgrp "$droits" "$pty" && chmod 660 "$pty" || { echec "cannot give $pty to $droits"; exit 1; }
 fi

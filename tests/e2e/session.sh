@@ -122,10 +122,10 @@ esac
 if [[ $cas == journal-sans-lecteur ]]; then  # a reader that never reads: this script
     journal_sim=$travail/tube
     mkfifo "$journal_sim" && exec 5<>"$journal_sim" || { echec "no pipe at $journal_sim"; exit 1; }
-    demarrer_sim --sans-cadence
-else
-    demarrer_sim
 fi
+# Replies whole, as in pannes.sh: paced, one that a stall leaves coming while gsicom
+# reads is cut, and the requests that follow differ.
+demarrer_sim --sans-cadence
 lignes=$(lignes_du_job PONT-EST | wc -l)
 case ${cas#wine-} in
     telechargement)
