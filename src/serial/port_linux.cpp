@@ -1,6 +1,7 @@
-// The platform on Linux: serial ports (ligne_linux.cpp) and those out of reach
-// (hors_table_linux.cpp), nanosleep, localtime_r, the export file synced to the disk,
-// whether the current folder is a temporary one (dossier_linux.cpp) and a one-key pause.
+// The platform on Linux: serial ports (ligne_linux.cpp), those out of reach
+// (hors_table_linux.cpp) and the adapters that give none (adaptateurs_linux.cpp),
+// nanosleep, localtime_r, the export file synced to the disk, whether the current folder
+// is a temporary one (dossier_linux.cpp) and a one-key pause.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "console/dossier_systeme.hpp"
+#include "serial/adaptateurs_linux.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/fins_linux.hpp"
 #include "serial/hors_table_linux.hpp"
@@ -57,6 +59,10 @@ public:
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
+    std::vector<std::string> listAdaptersWithoutPort() override
+    {
+        return adaptateursSansPortLinux();
+    }
     std::string portName(const char* devicePath) override
     {
         const std::string chemin = cheminLinux(devicePath);
