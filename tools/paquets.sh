@@ -64,7 +64,7 @@ gsicom_noyau() {
         paquet=$(gsicom_paquet_noyau)
         [ -n "$paquet" ] && gsicom_noyau_paquet "$dir" "$paquet" && return 0
         [ "$essai" = 1 ] || break
-        echo "== no kernel package ${paquet:-behind linux-image-amd64} to download: updating the package lists"
+        echo "== ${paquet:-no kernel package behind linux-image-amd64}${paquet:+ could not be downloaded}: updating the package lists"
         [ "$(id -u)" -eq 0 ] || gsicom_root=(sudo)
         gsicom_apt update -qq || break
         gsicom_listes_a_jour=1
