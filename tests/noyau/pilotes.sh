@@ -116,8 +116,8 @@ case $cas in
         for n in 5 {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
         erreurs=(">> /dev/ttyUSB11 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM6 : sudo ln -s /dev/ttyUSB11 /dev/ttyS5 (jusqu au redemarrage), puis relancez gsicom.") ;;
     sans-dialout)  # an account outside dialout, the ports root:dialout 0660 as udev
-        # makes them
-        compte=geometre reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
+        # makes them; ttyS2 and ttyS3, with no UART behind them, refused too: not named
+        compte=geometre uarts=4 reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
         erreurs=(">> $com1 : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous."
             '>> COM2 (/dev/ttyS1) : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous.') ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
