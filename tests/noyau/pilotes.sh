@@ -8,7 +8,7 @@
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
 # NAME=VALUE: GSICOM, SIM, MEMOIRE as for ../e2e/session.sh; NOYAU, the folder that
 # tools/paquets.sh's gsicom_noyau fills (the kernel in NOYAU/VERSION); RELAIS,
-# relais_telnet; ACCEL.
+# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); ACCEL.
 # The guest is an initramfs: busybox, the kernel's modules that gsicom_noyau kept (with
 # modules.dep and modules.alias, under /lib/modules/VERSION), gsicom with the libraries
 # it links, and an init that runs gsicom once with the case's answers, prints its exit
@@ -120,6 +120,24 @@ case $cas in
         compte=geometre uarts=4 reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
         erreurs=(">> $com1 : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous."
             '>> COM2 (/dev/ttyS1) : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous.') ;;
+    brltty | sans-module | delie | puce-inconnue)  # the adapter gives no ttyUSB0: its
+        # interface taken through usbfs by a program named brltty (@PID@ its pid), as the
+        # braille daemon does; ftdi_sio unloaded; the driver unbound; or no module of the
+        # kernel knows the chip (its index made without ftdi_sio). Standard output as
+        # with no adapter; standard error names it, why, and what to do
+        lien=ftdi reponses='0\n' sortie=('Il y a eu 2 port(s) disponibles...') absent=($'\t\t\tCOM 11')
+        ftdi='>> Adaptateur USB-serie "QEMU USB SERIAL" (0403:6001) ne donne aucun port : '
+        case $cas in
+            brltty) avant='u=/sys/bus/usb/devices/1-1; /brltty $(printf /dev/bus/usb/%03d/%03d $(cat $u/busnum $u/devnum)) >/pris &
+n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; cat /pris'
+                erreurs=("${ftdi}brltty (pid @PID@) le tient par usbfs : brltty, le service des afficheurs braille, prend les adaptateurs USB-serie : retirez-le (sudo apt remove brltty), puis debranchez et rebranchez l adaptateur, et relancez gsicom.") ;;
+            sans-module) avant='rmmod ftdi_sio'
+                erreurs=("${ftdi}aucun pilote ne l a pris : son module ftdi_sio n est pas charge : sudo modprobe ftdi_sio, puis relancez gsicom.") ;;
+            delie) avant='echo 1-1:1.0 >/sys/bus/usb/drivers/ftdi_sio/unbind'
+                erreurs=("${ftdi}aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez et rebranchez l adaptateur, puis relancez gsicom.") ;;
+            puce-inconnue) avant='rmmod ftdi_sio; m=/lib/modules/$(uname -r); grep -v " ftdi_sio$" $m/modules.alias >$m/a; mv $m/a $m/modules.alias'
+                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait cette puce : installez le pilote du fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom.") ;;
+        esac ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 [[ $lien == ftdi ]] && ((adaptateurs == 0)) && adaptateurs=1
@@ -142,9 +160,9 @@ trap fin_invite EXIT
 racine=$travail/racine
 mkdir -p "$racine"/{bin,dev,proc,sys,etc} && ln -s bin "$racine/sbin" && cp -a "$noyau/lib" "$racine/" || exit 1
 busybox=$(command -v busybox) || sans "no busybox: apt-get install busybox-static"
-cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" || exit 1
+cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$racine/" || exit 1
 for a in $("$busybox" --list); do [[ $a == busybox ]] || ln -s busybox "$racine/bin/$a"; done
-for l in $(for b in "$GSICOM" "$busybox"; do ldd "$b"; done 2>/dev/null |
+for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY"; do ldd "$b"; done 2>/dev/null |
     awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
     cp --parents -L "$l" "$racine/" || exit 1
 done
@@ -276,6 +294,7 @@ if [[ -n $serie ]]; then
     sed -n '/^@@serie$/,/^@@fin$/p' "$travail/invite.lignes" | grep -qE -- "$serie" ||
         echec "the guest's /proc/tty/driver/serial matches no $serie"
 fi
+erreurs=("${erreurs[@]//@PID@/$(sed -n 's/^pris //p' "$travail/invite.lignes")}")
 verifier_cas
 ((echecs == 0)) || exit 1
 echo "OK: $cas"
