@@ -1,12 +1,15 @@
 #include "serial/modules_linux.hpp"
 
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <cerrno>
+#include <memory>
 
 namespace gsicom {
 
@@ -18,41 +21,59 @@ std::string base(const std::string& chemin)
 }
 
 // A module as /sys/module and modules.alias name it: cdc-acm.ko is cdc_acm.
-std::string nomDeModule(const std::string& fichier)
+std::string nomDeModule(std::string_view fichier)
 {
-    std::string nom = base(fichier).substr(0, base(fichier).find(".ko"));
+    fichier.remove_prefix(fichier.rfind('/') + 1);  // npos + 1: from the start
+    std::string nom(fichier.substr(0, fichier.find(".ko")));
     std::replace(nom.begin(), nom.end(), '-', '_');
     return nom;
 }
 
-// Each line of a text file, without its newline; false where it cannot be read.
-template <typename Fonction>
-bool parLigne(const std::string& chemin, Fonction&& fonction)
+// A whole file, in one buffer that is not cleared first (modules.alias is 1.3 MB for a
+// distribution's kernel); false where it cannot be read. The index holds tens of
+// thousands of lines: views into the buffer, rather than a string each.
+bool lireFichier(const std::string& chemin, std::unique_ptr<char[]>& tampon,
+                 std::string_view& texte)
 {
-    std::FILE* f = std::fopen(chemin.c_str(), "re");
-    if (f == nullptr) {
-        return false;
+    const int fd = ::open(chemin.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat s {};
+    if (fd < 0 || ::fstat(fd, &s) != 0) {
+        return fd >= 0 && ::close(fd) != 0;  // false either way
     }
-    char* ligne = nullptr;
-    std::size_t taille = 0;
-    for (ssize_t n; (n = ::getline(&ligne, &taille, f)) > 0;) {
-        fonction(std::string(ligne, static_cast<std::size_t>(n) - (ligne[n - 1] == '\n')));
+    const auto taille = static_cast<std::size_t>(s.st_size);
+    tampon = std::make_unique_for_overwrite<char[]>(taille);
+    std::size_t lu = 0;
+    ssize_t n = 0;
+    while (lu < taille &&
+           ((n = ::read(fd, tampon.get() + lu, taille - lu)) > 0 || (n < 0 && errno == EINTR))) {
+        lu += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
-    std::free(ligne);
-    std::fclose(f);
-    return true;
+    ::close(fd);
+    texte = std::string_view(tampon.get(), lu);
+    return n >= 0;
+}
+
+template <typename Fonction>
+void parLigne(std::string_view texte, Fonction&& fonction)
+{
+    while (!texte.empty()) {
+        const std::size_t fin = std::min(texte.find('\n'), texte.size());
+        fonction(texte.substr(0, fin));
+        texte.remove_prefix(std::min(fin + 1, texte.size()));
+    }
 }
 
 // Whether an alias ("usb:v0403p6001d*dc*...") matches a modalias. Most name their
 // vendor: those of another are passed over without the glob.
-bool correspond(const std::string& motif, const std::string& modalias)
+bool correspond(std::string_view motif, const std::string& modalias)
 {
-    const std::string vendeur = motif.substr(5, 4);
-    if (vendeur.find_first_of("*?[") == std::string::npos && modalias.size() > 5 &&
-        ::strncasecmp(vendeur.c_str(), modalias.c_str() + 5, 4) != 0) {
+    const std::string_view vendeur = motif.substr(5, 4);
+    if (vendeur.find_first_of("*?[") == std::string_view::npos && modalias.size() > 5 &&
+        ::strncasecmp(vendeur.data(), modalias.c_str() + 5,
+                      std::min<std::size_t>(4, vendeur.size())) != 0) {
         return false;
     }
-    return ::fnmatch(motif.c_str(), modalias.c_str(), 0) == 0;
+    return ::fnmatch(std::string(motif).c_str(), modalias.c_str(), 0) == 0;
 }
 
 std::string dossierDuNoyau()
@@ -83,8 +104,8 @@ std::string IndexDesModules::moduleSerie(const std::string& modalias)
 {
     lire();
     for (const auto& [motif, module] : alias_) {
-        if (series_.count(module) != 0 && correspond(motif, modalias)) {
-            return module;
+        if (correspond(motif, modalias) && series_.count(nomDeModule(module)) != 0) {
+            return nomDeModule(module);
         }
     }
     return {};
@@ -103,17 +124,22 @@ void IndexDesModules::lire()
     if (lisible_) {
         return;
     }
-    lisible_ = parLigne(dossier_ + "/modules.alias", [this](const std::string& ligne) {
-        const std::size_t espace = ligne.rfind(' ');
-        if (ligne.rfind("alias usb:v", 0) == 0 && espace > 10) {
-            alias_.emplace_back(ligne.substr(6, espace - 6), nomDeModule(ligne.substr(espace + 1)));
+    std::unique_ptr<char[]> tampon;
+    std::string_view dep;
+    lireFichier(dossier_ + "/modules.dep", tampon, dep);
+    parLigne(dep, [this](std::string_view ligne) {
+        const std::string_view fichier = ligne.substr(0, ligne.find(':'));
+        if (fichier.find("/drivers/usb/serial/") != std::string_view::npos ||
+            fichier.find("/cdc-acm.ko") != std::string_view::npos) {
+            series_.insert(nomDeModule(fichier));
         }
     });
-    parLigne(dossier_ + "/modules.dep", [this](const std::string& ligne) {
-        const std::string fichier = ligne.substr(0, ligne.find(':'));
-        if (fichier.find("/drivers/usb/serial/") != std::string::npos ||
-            nomDeModule(fichier) == "cdc_acm") {
-            series_.insert(nomDeModule(fichier));
+    std::string_view alias;
+    lisible_ = lireFichier(dossier_ + "/modules.alias", texte_, alias);
+    parLigne(alias, [this](std::string_view ligne) {
+        if (ligne.substr(0, 11) == "alias usb:v") {
+            const std::size_t espace = ligne.rfind(' ');
+            alias_.emplace_back(ligne.substr(6, espace - 6), ligne.substr(espace + 1));
         }
     });
 }

@@ -3,9 +3,11 @@
 // lies, so which of them are serial drivers. Read once, at the first question.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,8 @@ class IndexDesModules {
 public:
     // `dossier`: the kernel's module folder; /lib/modules/$(uname -r) when empty.
     explicit IndexDesModules(std::string dossier);
+    IndexDesModules(const IndexDesModules&) = delete;  // its aliases are views of its text
+    IndexDesModules& operator=(const IndexDesModules&) = delete;
     // The kernel's version, as the folder is named.
     std::string version() const;
     // Whether modules.alias could be read: where not, no module is named.
@@ -29,7 +33,8 @@ private:
     void lire();
     std::string dossier_;
     std::optional<bool> lisible_;
-    std::vector<std::pair<std::string, std::string>> alias_;  // "usb:v0403p6001d*...", module
+    std::unique_ptr<char[]> texte_;                                     // modules.alias
+    std::vector<std::pair<std::string_view, std::string_view>> alias_;  // "usb:v0403p...", module
     std::set<std::string> series_;
 };
 
