@@ -72,9 +72,12 @@ bool tientLeNoeud(const std::string& fds, const std::string& noeud)
     return false;
 }
 
+// The processes' names first, and the descriptors of a brltty before any other's: most
+// often it is the holder, and then no other process's descriptors are read (as root,
+// thousands of them on a desktop).
 Tenant chercherTenant(const std::string& proc, const std::string& noeud)
 {
-    Tenant brltty;
+    std::vector<Tenant> processus;
     const Dossier d = ouvrirDossier(proc);
     while (d != nullptr) {
         const dirent* entree = ::readdir(d.get());
@@ -83,19 +86,20 @@ Tenant chercherTenant(const std::string& proc, const std::string& noeud)
         }
         char* fin = nullptr;
         const long pid = std::strtol(entree->d_name, &fin, 10);
-        if (*fin != '\0' || pid <= 0) {
-            continue;
-        }
-        const std::string racine = proc + "/" + entree->d_name;
-        std::string commande = premiereLigne(racine + "/comm");
-        if (tientLeNoeud(racine + "/fd", noeud)) {
-            return {pid, commande, true};
-        }
-        if (commande == "brltty" && brltty.pid == 0) {
-            brltty = {pid, commande, false};
+        if (*fin == '\0' && pid > 0) {
+            processus.push_back({pid, premiereLigne(proc + "/" + entree->d_name + "/comm")});
         }
     }
-    return brltty;
+    std::stable_partition(processus.begin(), processus.end(),
+                          [](const Tenant& t) { return t.commande == "brltty"; });
+    for (Tenant& t : processus) {
+        if (tientLeNoeud(proc + "/" + std::to_string(t.pid) + "/fd", noeud)) {
+            t.parSonNoeud = true;
+            return t;
+        }
+    }
+    return !processus.empty() && processus.front().commande == "brltty" ? processus.front()
+                                                                        : Tenant{};
 }
 
 struct Usb {
