@@ -102,7 +102,7 @@ case $cas in
         # simulator is silent from then on, so that no line is in flight)
         lien=ftdi reponses='11\n2\n2\n1\n1\n' sim=(--silence-des 18) debranche=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com11 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
+        erreurs=(">> Transfert interrompu : le port $com11 a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     uarts-vides)  # ttyS2 and ttyS3, which the kernel makes with no UART behind them:
         # not ports, so 3 is a number like any other outside the list
