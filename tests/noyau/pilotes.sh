@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The native gsicom on the Linux kernel's own serial drivers: Debian's kernel booted
-# under QEMU, whose 16550A (the 8250 driver) or FTDI FT232 adapter on an xHCI controller
-# (ftdi_sio over usbserial) is gsicom-sim's pty on the host; one guest boot a case, as
-# CTest runs them:
+# under QEMU, whose 16550A (the 8250 driver), FTDI FT232 adapter on an xHCI controller
+# (ftdi_sio over usbserial) or ACM port of a USB gadget (cdc-acm, the 16550A behind it)
+# is gsicom-sim's pty on the host; one guest boot a case, as CTest runs them:
 #   pilotes.sh CASE NAME=VALUE...
 # CASE is a row of the table below, or "sonde", which finds once for the test session
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
