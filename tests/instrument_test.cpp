@@ -61,7 +61,8 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
     using Erreurs = std::optional<std::map<long, std::uint32_t>>;  // the driver's, by read
     const std::string com1 = ">> COM1 (simule) : ";
     const std::string disparu =
-        ">> COM1 (simule) a disparu : l adaptateur a ete debranche ou son pilote s est arrete.\n";
+        ">> COM1 (simule) a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du "
+        "port s est arrete.\n";
     const auto attention = [](const std::string& quoi) {
         return ">> Attention : " + quoi +
                " pendant le transfert : des octets de 2026-12-07 - 09-05-03 - PONT-EST.GSI "

@@ -204,6 +204,7 @@ public:
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableWindows(); }
     std::string portName(const char* devicePath) override { return devicePath + 4; }  // "COMn"
+    bool instrumentMayOwnPort(const char*) override { return true; }
 
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 
