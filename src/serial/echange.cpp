@@ -94,7 +94,7 @@ std::string direPortDisparu(Etat& e)
 {
     const bool instrument = e.os.instrumentMayOwnPort(cheminPort(e.portChoisi).c_str());
     return nomPortChoisi(e) + " a disparu : le cable ou l adaptateur a ete debranche," +
-           (instrument ? " l instrument eteint ou hors de portee," : "") +
+           (instrument ? " le materiel eteint ou hors de portee," : "") +
            " ou le pilote du port s est arrete.";
 }
 

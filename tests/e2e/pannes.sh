@@ -94,7 +94,7 @@ case $base in
         sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
         # Windows does not tell an instrument's own port from an adapter's: both named.
         pourquoi='le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete.'
-        [[ $cas == wine-* ]] && pourquoi=${pourquoi/ ou le/ l instrument eteint ou hors de portee, ou le}
+        [[ $cas == wine-* ]] && pourquoi=${pourquoi/ ou le/ le materiel eteint ou hors de portee, ou le}
         erreurs=(">> Transfert interrompu : le port $com1 a disparu : $pourquoi"
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 18) fenetre=(raccroche 0 3)
@@ -105,7 +105,7 @@ case $base in
         # COM21): switched off, it hangs up as well, and is named as a cause
         nom_pty=ttyACM0 natif='a pty named ttyACM0 (com1.sh --nom)'
         sim=(--raccroche-des 18) reponses='21\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
-        erreurs=('>> Transfert interrompu : le port COM21 (/dev/ttyACM0) a disparu : le cable ou l adaptateur a ete debranche, l instrument eteint ou hors de portee, ou le pilote du port s est arrete.'
+        erreurs=('>> Transfert interrompu : le port COM21 (/dev/ttyACM0) a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete.'
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
     reponse-perdue)  # the reply to the third line of the job is lost: the job still ends

@@ -116,7 +116,7 @@ case $cas in
         # its port goes, and the words name it
         lien=acm reponses='21\n2\n2\n1\n1\n' sim=(--silence-des 18) eteint=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, l instrument eteint ou hors de portee, ou le pilote du port s est arrete."
+        erreurs=(">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     uarts-vides)  # ttyS2 and ttyS3, which the kernel makes with no UART behind them:
         # not ports, so 3 is a number like any other outside the list
