@@ -103,6 +103,10 @@ public:
     // The port as the operator's messages name it: "COM1 (/dev/ttyS0)" on Linux, "COM1"
     // on Windows.
     virtual std::string portName(const char* devicePath) = 0;
+    // Whether the port may be the instrument's own (a USB port the instrument gives
+    // itself, a Bluetooth link), which switching the instrument off or taking it out of
+    // reach takes away too. Windows does not tell: always true there.
+    virtual bool instrumentMayOwnPort(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Puts the export file `f`, just made in the current folder, on the disk itself and

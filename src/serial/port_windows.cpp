@@ -209,6 +209,7 @@ public:
         return peripheriquesEnPanneWindows();
     }
     std::string portName(const char* devicePath) override { return devicePath + 4; }  // "COMn"
+    bool instrumentMayOwnPort(const char*) override { return true; }
 
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 

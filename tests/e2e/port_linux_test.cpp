@@ -467,6 +467,7 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
         const char* cas;
         std::vector<Noeud> noeuds;
         std::vector<std::string> liens;  // the link each line proposes
+        bool sansSys = false;            // no /sys at all: the names alone tell
     } cas[] = {
         {"the remedy applied", {{"ttyUSB12"}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
         {"the UARTs' spare names first, past a dangling link",
@@ -486,6 +487,13 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
           {"ttyV0", "", ""},
           {"ttyUSB14", "", nullptr}},
          {"/dev/ttyCH343USB0 /dev/ttyS4", "/dev/ttyS13 /dev/ttyS5", "/dev/ttySC0 /dev/ttyS6"}},
+        {"no /sys: the known families' names, never a ttyS",
+         {{"ttyUSB12", "", nullptr},
+          {"ttyS14", "", nullptr},
+          {"ttyV0", "", nullptr},
+          {"ttyAMA1", "", nullptr}},
+         {"/dev/ttyAMA1 /dev/ttyS4", "/dev/ttyUSB12 /dev/ttyS5"},
+         true},
     };
     char sys[] = "/tmp/gsicom-sys-test.XXXXXX";
     ASSERT_NE(::mkdtemp(sys), nullptr);
@@ -493,7 +501,9 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
         unsigned mineur = 100;
-        std::filesystem::create_directories(classe);
+        if (!c.sansSys) {
+            std::filesystem::create_directories(classe);
+        }
         for (const Noeud& n : c.noeuds) {
             const std::string chemin = "/dev/" + n.nom;
             ASSERT_EQ(n.cible.empty()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The native gsicom on the Linux kernel's own serial drivers: Debian's kernel booted
-# under QEMU, whose 16550A (the 8250 driver) or FTDI FT232 adapter on an xHCI controller
-# (ftdi_sio over usbserial) is gsicom-sim's pty on the host; one guest boot a case, as
-# CTest runs them:
+# under QEMU, whose 16550A (the 8250 driver), FTDI FT232 adapter on an xHCI controller
+# (ftdi_sio over usbserial) or ACM port of a USB gadget (cdc-acm, the 16550A behind it)
+# is gsicom-sim's pty on the host; one guest boot a case, as CTest runs them:
 #   pilotes.sh CASE NAME=VALUE...
 # CASE is a row of the table below, or "sonde", which finds once for the test session
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
@@ -60,7 +60,10 @@ fi
 
 # The table. Each case sets:
 #   lien      how the link reaches the guest: 8250 (its ttyS0, COM1), ftdi (its ttyUSB0,
-#             COM11), telnet (ttyS0 behind QEMU's telnet socket and relais_telnet)
+#             COM11), telnet (ttyS0 behind QEMU's telnet socket and relais_telnet), acm
+#             (an instrument's own USB port: g_serial's ACM function on dummy_hcd, which
+#             cdc-acm makes ttyACM0, COM21; its far end ttyGS0 relayed by two cats to
+#             ttyS0, renamed /dev/lien so that gsicom does not see the relay hold it)
 #   sim       the simulator's options; reponses: the operator's answers (printf %b)
 #   attendu   the exit code; erreurs: standard error, exactly (@FICHIER@ the export
 #             file's name, @OCTETS@ how many bytes the simulator sent)
@@ -73,14 +76,17 @@ fi
 #   adaptateurs  FTDI adapters in all (the first is the link, the others lead nowhere)
 #   compte    the account gsicom runs as (geometre: outside dialout)
 #   avant     shell commands the guest runs as root before gsicom
+#   eteint    (acm) the instrument switched off (its gadget off the bus) once the
+#             simulator has logged this request: the host writes a byte on the guest's
+#             third UART (renamed /dev/signal), which the guest waits for
 #   debranche the adapter is unplugged (device_del) once the simulator has logged this
 #             request; coupure: a break comes on the line just after this request
 #   serie     a pattern /proc/tty/driver/serial must match in the guest at the end
 job2=$(requetes_attendues 2 4)
 premieres() { head -n "$1" <<<"$job2"; }
 lien=8250 sim=() reponses='1\n2\n2\n1\n1\n' attendu=0 erreurs=() sortie=() absent=() journal=()
-fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= coupure= serie=
-com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)'
+fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= eteint= coupure= serie=
+com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)' com21='COM21 (/dev/ttyACM0)'
 case $cas in
     8250)  # a download through the 8250 driver
         fichier='entier PONT-EST' requetes=$job2 ;;
@@ -102,7 +108,15 @@ case $cas in
         # simulator is silent from then on, so that no line is in flight)
         lien=ftdi reponses='11\n2\n2\n1\n1\n' sim=(--silence-des 18) debranche=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com11 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
+        erreurs=(">> Transfert interrompu : le port $com11 a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete."
+            '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
+    acm)  # a download through cdc-acm, the instrument's own USB port
+        lien=acm reponses='21\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    acm-eteint)  # the instrument switched off while gsicom waits for the third line:
+        # its port goes, and the words name it
+        lien=acm reponses='21\n2\n2\n1\n1\n' sim=(--silence-des 18) eteint=18
+        attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
+        erreurs=(">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     uarts-vides)  # ttyS2 and ttyS3, which the kernel makes with no UART behind them:
         # not ports, so 3 is a number like any other outside the list
@@ -141,6 +155,7 @@ n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); d
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 [[ $lien == ftdi ]] && ((adaptateurs == 0)) && adaptateurs=1
+[[ $lien == acm ]] && uarts=4  # the third is the signal's
 
 preparer_travail
 qemu_pid= relais_pid=
@@ -168,13 +183,16 @@ for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY"; do ldd "$b"; done 2>/dev/nul
 done
 modules=
 ((adaptateurs > 0)) && modules=$'xhci-pci\nftdi_sio'
+[[ $lien == acm ]] && modules=$'configfs\nudc-core\ndummy_hcd\nlibcomposite\nu_serial\nusb_f_acm\ng_serial use_acm=1\ncdc-acm'
 printf '%s\n' 'root:x:0:0::/:/bin/sh' 'geometre:x:1000:1000::/:/bin/sh' >"$racine/etc/passwd"
 printf '%s\n' 'root:x:0:' 'dialout:x:20:' 'geometre:x:1000:' >"$racine/etc/group"
 printf '%s\n' 'passwd: files' 'group: files' >"$racine/etc/nsswitch.conf"
 printf '%b' "$reponses" >"$racine/entree"
 attendre=
 ((adaptateurs > 0)) && attendre=/dev/ttyUSB$((adaptateurs - 1))
+[[ $lien == acm ]] && attendre=/dev/ttyACM0
 cat >"$racine/cas" <<EOF
+lien='$lien'
 modules='$modules'
 attendre='$attendre'
 compte='$compte'
@@ -194,6 +212,17 @@ n=0
 while [ -n "$attendre" ] && [ ! -e "$attendre" ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
 # As Debian's udev gives them.
 for t in /dev/ttyS* /dev/ttyUSB*; do [ -e "$t" ] && chown root:dialout "$t" && chmod 660 "$t"; done
+if [ "$lien" = acm ]; then
+    # The relay and the switch, on nodes gsicom does not scan; the settings on held
+    # descriptors, so that the cats open nothing anew.
+    mv /dev/ttyS0 /dev/lien && mv /dev/ttyS2 /dev/signal
+    exec 5<>/dev/lien 6<>/dev/ttyGS0 7<>/dev/signal
+    stty 19200 raw -echo <&5 && stty raw -echo <&6 && stty raw -echo <&7
+    cat <&6 >&5 &
+    cat <&5 >&6 &
+    { head -c 1 <&7 >/dev/null && echo disconnect >/sys/class/udc/dummy_udc.0/soft_connect; } &
+    exec 5>&- 6>&- 7>&-
+fi
 eval "$avant"
 mkdir /export && chmod 777 /export && cd /export
 debut=$(cut -d' ' -f1 /proc/uptime)
@@ -232,8 +261,14 @@ case $lien in
     telnet) machine+=(-chardev "socket,id=lien,path=$travail/telnet,server=on,wait=on,telnet=on"
         -serial chardev:lien) ;;
     ftdi) machine+=(-serial null) ;;
+    acm) machine+=(-chardev "serial,id=lien,path=@PTY@" -serial chardev:lien) ;;
 esac
 machine+=(-serial chardev:console)
+if [[ $lien == acm ]]; then
+    mkfifo "$travail/signal.in" "$travail/signal.out" || exit 1
+    exec 4<>"$travail/signal.in"  # as the monitor's: a write never waits for QEMU
+    machine+=(-chardev "pipe,id=signal,path=$travail/signal" -serial chardev:signal)
+fi
 if ((adaptateurs > 0)); then
     machine+=(-device qemu-xhci,p2=15,p3=15
         -chardev "serial,id=lien,path=@PTY@" -device usb-serial,id=adaptateur,chardev=lien)
@@ -253,13 +288,13 @@ if [[ $lien == telnet ]]; then
     "$RELAIS" "$travail/telnet" "$pty" "$coupure" 2>>"$travail/qemu.txt" &
     relais_pid=$!
 fi
-if [[ -n $debranche ]]; then
+if [[ -n $debranche$eteint ]]; then
     for _ in {1..900}; do  # until the simulator has the request, while the guest runs
-        (($(requetes_recues | wc -l) >= debranche)) && break
+        (($(requetes_recues | wc -l) >= ${debranche:-$eteint})) && break
         kill -0 "$qemu_pid" 2>/dev/null || break
         sleep 0.1
     done
-    echo 'device_del adaptateur' >&3
+    if [[ -n $debranche ]]; then echo 'device_del adaptateur' >&3; else printf x >&4; fi
 fi
 wait "$qemu_pid"
 code_qemu=$?

@@ -60,6 +60,7 @@ public:
     {
         return std::string(devicePath + 4) + " (simule)";
     }
+    bool instrumentMayOwnPort(const char*) override { return false; }  // an adapter's
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     DossierTemporaire temporaryCurrentFolder() override { return dossierTemporaire; }
