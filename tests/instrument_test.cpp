@@ -61,7 +61,8 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
     using Erreurs = std::optional<std::map<long, std::uint32_t>>;  // the driver's, by read
     const std::string com1 = ">> COM1 (simule) : ";
     const std::string disparu =
-        ">> COM1 (simule) a disparu : l adaptateur a ete debranche ou son pilote s est arrete.\n";
+        ">> COM1 (simule) a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du "
+        "port s est arrete.\n";
     const auto attention = [](const std::string& quoi) {
         return ">> Attention : " + quoi +
                " pendant le transfert : des octets de 2026-12-07 - 09-05-03 - PONT-EST.GSI "
@@ -121,14 +122,22 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
         {.silenceDes = 3,
          .attendu = com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom.\n"},
         // The port gone at the name, in the directory (exit 5, as a silent one), and at
-        // the erase of the second job (24-26 erase jobs 1 to 3).
+        // the erase of the second job (24-26 erase jobs 1 to 3): code 5, no erase done.
         {.raccrocheDes = 3, .attendu = disparu},
         {.raccrocheDes = 10, .code = 5, .attendu = disparu},
         {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",
          .raccrocheDes = 25,
-         .code = 0,
+         .code = 5,
          .attendu = disparu + ">> Les JOBS marques KILLED a partir de \"PONT-EST\" (position 2) n "
                               "ont peut-etre pas ete effaces : verifiez la memoire du materiel.\n"},
+        // Silent from the erase of the second job, the port still there: the requests
+        // went out, but nothing tells that they were heard.
+        {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",
+         .silenceDes = 25,
+         .code = 0,
+         .attendu = ">> Attention : le materiel n a rien repondu a l effacement de \"PONT-EST\" "
+                    "(position 2), \"LOT 17\" (position 3) : la demande ne l a peut-etre pas "
+                    "atteint : verifiez la memoire du materiel.\n"},
         // The transfer of job 2: 16 JOB/RCV, 17-19 "?" for lines 2-4, 20 the marker, 21 c.
         // Errors before it and at its closing "c" are not its own.
         {.operateur = transfert.c_str(),

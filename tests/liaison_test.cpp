@@ -26,27 +26,73 @@ void verifierFinCommune(const Banc& banc)
 
 // Standard output is the same whatever standard error says: a machine without any
 // serial port is told what to plug in, one whose ports are all held or out of reach
-// is told about those alone.
+// is told about those alone, as is one whose adapters give no port (the devices
+// Windows marks with a problem: only serial adapters are named, never by their
+// vendor alone nor a printer port).
 TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
 {
+    const std::string ch340 =
+        "Adaptateur USB-serie \"USB-SERIAL CH340\" (1A86:7523) ne donne aucun port : ";
     const struct {
         void (*preparer)(PlateformeSimulee&);
-        const char* erreurs;
+        std::vector<DeviceRecord> peripheriques;
+        std::string erreurs;
     } cas[] = {
         {[](PlateformeSimulee&) {},
+         {},
          ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
          "pilote installe), puis relancez gsicom.\n"},
         {[](PlateformeSimulee& os) {
              os.portsHorsTable = {"COM34 existe", "COM40 existe"};
          },
+         {},
          ">> COM34 existe\n>> COM40 existe\n"},
         {[](PlateformeSimulee& os) { os.portsPresents = os.portsOccupes = {3}; },
+         {},
          ">> COM3 : occupe\n"},
+        {[](PlateformeSimulee&) {},
+         {{"USB-SERIAL CH340", "USB\\VID_1A86&PID_7523&REV_0264", "", {}, 28}},
+         ">> " + ch340 +
+             "Windows n a pas son pilote (code 28) : installez le pilote du fabricant (WCH), puis "
+             "relancez gsicom.\n"},
+        {[](PlateformeSimulee&) {},
+         {{"Prolific USB-to-Serial Comm Port (COM3)",
+           "USB\\VID_067B&PID_2303&REV_0300",
+           "Ports",
+           {},
+           10},
+          {"P\xC3\xA9riph\xC3\xA9rique \"s\xC3\xA9rie\" USB",
+           "FTDIBUS\\COMPORT&VID_0403&PID_6015",
+           "Ports",
+           {},
+           22},
+          {"CDC", "USB\\VID_2E8A&PID_000A&MI_00", "", {"USB\\Class_02&SubClass_02&Prot_01"}, 43},
+          {"CP2112 HID", "USB\\VID_10C4&PID_EA90", "", {"USB\\Class_03"}, 28},
+          {"ECP (LPT1)", "ACPI\\PNP0401", "Ports", {"*PNP0400"}, 22},
+          {"Webcam", "USB\\VID_046D&PID_0825", "Camera", {"USB\\Class_02&SubClass_02"}, 43},
+          {"Communications Port (COM1)", "ACPI\\PNP0501", "Ports", {"*PNP0501"}, 43}},
+         ">> Adaptateur USB-serie \"Prolific USB-to-Serial Comm Port (COM3)\" (067B:2303) ne "
+         "donne aucun port : son pilote refuse de le demarrer (code 10) : installez une version "
+         "plus ancienne du pilote du fabricant (Prolific) (la derniere refuse parfois les puces "
+         "anciennes ou copiees), ou prenez un autre adaptateur, puis relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"P\\xC3\\xA9riph\\xC3\\xA9rique \\x22s\\xC3\\xA9rie\\x22 USB\" "
+         "(0403:6015) ne donne aucun port : il est desactive (code 22) : activez-le dans le "
+         "Gestionnaire de peripheriques (clic droit, Activer le peripherique), puis relancez "
+         "gsicom.\n"
+         ">> Adaptateur USB-serie \"CDC\" (2E8A:000A) ne donne aucun port : Windows le signale en "
+         "panne (code 43) : debranchez-le, branchez-le sur une autre prise USB et voyez son etat "
+         "dans le Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis relancez "
+         "gsicom.\n"
+         ">> Port serie \"Communications Port (COM1)\" ne donne aucun port : Windows le signale en "
+         "panne (code 43) : debranchez-le, branchez-le sur une autre prise USB et voyez son etat "
+         "dans le Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis relancez "
+         "gsicom.\n"},
     };
     for (const auto& c : cas) {
         Banc banc;
         banc.preparer = [&c](PlateformeSimulee& os) {
             os.portsPresents.clear();
+            os.peripheriquesEnPanne = c.peripheriques;
             c.preparer(os);
         };
         EXPECT_EQ(banc.lancer("1\n"), 0);

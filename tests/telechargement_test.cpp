@@ -191,8 +191,8 @@ TEST(Telechargement, AnInstrumentThatStopsAnsweringLeavesAnIncompleteFileAndCode
         const char* pourquoi;
     } cas[] = {{false, 150'000, "le materiel ne repond plus."},
                {true, 20'000,
-                "le port COM1 (simule) a disparu : l adaptateur a ete debranche ou son pilote "
-                "s est arrete."}};
+                "le port COM1 (simule) a disparu : le cable ou l adaptateur a ete debranche, ou "
+                "le pilote du port s est arrete."}};
     for (const auto& c : cas) {
         Banc banc;
         // Requests 16 (JOB/RCV) and 17-19 bring lines 1 to 4; then the line dies.

@@ -4,7 +4,7 @@
 set -euo pipefail
 exe=${1:?usage: imports-windows.sh gsicom.exe}
 [[ -f $exe ]] || { echo "SKIPPED: no $exe"; exit 77; }
-permises='^(KERNEL32|msvcrt|USER32|ADVAPI32|WS2_32)\.dll$'
+permises='^(KERNEL32|msvcrt|USER32|ADVAPI32|WS2_32|SETUPAPI|CFGMGR32)\.dll$'
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 echo "$exe imports: $(echo $dlls)"
 autres=$(grep -viE "$permises" <<<"$dlls" || true)

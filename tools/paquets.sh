@@ -35,32 +35,62 @@ gsicom_installer_paquets() {
     [ ${#nus[@]} -eq 0 ] || gsicom_apt install -y -qq --no-install-recommends "${nus[@]}" >/dev/null
 }
 
-# The versioned kernel package that linux-image-amd64 depends on.
+# The versioned kernel package that linux-image-amd64 depends on. Until the package
+# lists have been updated here, GSICOM_NOYAU_PAQUET, where set, stands for their answer:
+# a test names with it a kernel no longer on the mirror, as stale lists would (for
+# example GSICOM_NOYAU_PAQUET=linux-image-6.1.0-9-amd64).
+gsicom_listes_a_jour=
 gsicom_paquet_noyau() {
+    if [ -n "${GSICOM_NOYAU_PAQUET-}" ] && [ -z "$gsicom_listes_a_jour" ]; then
+        echo "$GSICOM_NOYAU_PAQUET"
+        return
+    fi
     apt-cache depends linux-image-amd64 2>/dev/null |
         sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -n 1
 }
 
 # gsicom_noyau DIR: Debian's kernel for the guest of the tests on the kernel's own
-# drivers (tests/noyau), taken from the package that linux-image-amd64 depends on,
-# downloaded and unpacked once (never into /boot): DIR/vmlinuz, and its USB drivers'
-# modules under DIR/usb (their folders: core, host, serial...). Nothing is done when
-# DIR/vmlinuz is there.
+# drivers (tests/noyau), from the package that linux-image-amd64 depends on, downloaded
+# and unpacked once (never into /boot) into DIR/VERSION, as a newer kernel gets a folder
+# of its own (the older ones are removed once it is there): DIR/VERSION/vmlinuz, and
+# under DIR/VERSION/lib/modules/VERSION, as an installed system has them, modules.dep
+# and modules.alias made from the whole package (which ships neither) with the modules
+# the guest cases load: USB core, host and serial, the USB gadget and cdc-acm
+# (drivers/usb/class), configfs. When the download fails, the package lists are updated
+# once and the download tried again. Returns 1 when no kernel could be had.
 gsicom_noyau() {
-    local dir=$1 paquet deb
-    [ -e "$dir/vmlinuz" ] && return 0
-    paquet=$(gsicom_paquet_noyau)
-    if [ -z "$paquet" ]; then  # a machine whose package lists were never fetched
-        [ "$(id -u)" -eq 0 ] || gsicom_root=(sudo)
-        gsicom_apt update -qq
+    local dir=$1 paquet essai
+    for essai in 1 2; do
         paquet=$(gsicom_paquet_noyau)
+        [ -n "$paquet" ] && gsicom_noyau_paquet "$dir" "$paquet" && return 0
+        [ "$essai" = 1 ] || break
+        echo "== ${paquet:-no kernel package behind linux-image-amd64}${paquet:+ could not be downloaded}: updating the package lists"
+        [ "$(id -u)" -eq 0 ] || gsicom_root=(sudo)
+        gsicom_apt update -qq || break
+        gsicom_listes_a_jour=1
+    done
+    echo "== no kernel for the guest tests: linux-image-amd64's package could not be downloaded" >&2
+    return 1
+}
+
+gsicom_noyau_paquet() {  # DIR PACKAGE
+    local dir=$1 paquet=$2 version=${2#linux-image-} deb d
+    local tmp=$dir/.$version modules=lib/modules/${2#linux-image-}
+    if [ ! -e "$dir/$version/vmlinuz" ]; then
+        echo "== kernel for the guest tests: $paquet"
+        rm -rf "$tmp" && mkdir -p "$tmp/paquet" || return 1
+        # apt warns that its _apt user cannot write into the folder, then downloads as root.
+        (cd "$tmp/paquet" && apt-get download -qq "$paquet" 2>&1 | { grep -v 'unsandboxed as root' >&2 || true; })
+        deb=$(ls "$tmp"/paquet/*.deb 2>/dev/null) && dpkg-deb -x "$deb" "$tmp/paquet/racine" &&
+            busybox depmod -b "$tmp/paquet/racine" "$version" || { rm -rf "$tmp"; return 1; }
+        mkdir -p "$tmp/$modules/kernel/drivers/usb" "$tmp/$modules/kernel/fs" &&
+            mv "$tmp/paquet/racine/$modules"/modules.{dep,alias} "$tmp/$modules/" &&
+            mv "$tmp"/paquet/racine/boot/vmlinuz-* "$tmp/vmlinuz" || return 1
+        for d in drivers/usb/common drivers/usb/core drivers/usb/host drivers/usb/serial \
+            drivers/usb/class drivers/usb/gadget fs/configfs; do
+            mv "$tmp/paquet/racine/$modules/kernel/$d" "$tmp/$modules/kernel/$d" || return 1
+        done
+        rm -rf "$tmp/paquet" && mv "$tmp" "$dir/$version" || return 1
     fi
-    [ -n "$paquet" ] || { echo "== no kernel package behind linux-image-amd64" >&2; return 1; }
-    echo "== kernel for the guest tests: $paquet"
-    rm -rf "$dir" && mkdir -p "$dir/paquet" || return 1
-    # apt warns that its _apt user cannot write into the folder, then downloads as root.
-    (cd "$dir/paquet" && apt-get download -qq "$paquet" 2>&1 | { grep -v 'unsandboxed as root' >&2 || true; })
-    deb=$(ls "$dir"/paquet/*.deb) && dpkg-deb -x "$deb" "$dir/paquet/racine" || return 1
-    mv "$dir"/paquet/racine/lib/modules/*/kernel/drivers/usb "$dir/usb" &&
-        mv "$dir"/paquet/racine/boot/vmlinuz-* "$dir/vmlinuz" && rm -rf "$dir/paquet"
+    find "$dir" -mindepth 1 -maxdepth 1 ! -name "$version" -exec rm -rf {} +
 }

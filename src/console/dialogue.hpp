@@ -14,7 +14,8 @@ inline constexpr Issue kContinuer = -1;
 inline constexpr int kCodeOk = 0;
 inline constexpr int kCodeErreur = 1;  // port or export file
 inline constexpr int kCodeSansIdentite = 4;
-inline constexpr int kCodeTransfertIncomplet = 5;
+// The instrument fell silent, or the port went, in the listing, a transfer or an erase.
+inline constexpr int kCodeInterrompu = 5;
 inline constexpr int kCodeSansJob = 6;
 
 // Prints the prompt (no newline), puts it on the screen and reads the answer as

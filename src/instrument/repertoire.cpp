@@ -44,7 +44,7 @@ Issue lireRepertoire(Etat& e)
             } else {
                 std::fputs(">> Le materiel ne repond plus : liste des JOBS interrompue.\n", e.err);
             }
-            return kCodeTransfertIncomplet;
+            return kCodeInterrompu;
         }
         envoyer(e, requete::kSuivante);
     } while (!finDeDonnees(e) && e.nbJobs < kMaxJobs);

@@ -112,7 +112,7 @@ Issue recevoirJob(Etat& e, std::FILE* f, Doutes& doutes)
                              ">> Transfert interrompu : %s\n"
                              ">> Fichier incomplet : %s (%ld lignes)\n",
                              pourquoi.c_str(), e.nom_fichier, lignes);
-                return kCodeTransfertIncomplet;
+                return kCodeInterrompu;
             }
         } else {
             // Every byte that came, not the text up to a first NUL: a NUL from line

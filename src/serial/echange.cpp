@@ -92,8 +92,10 @@ std::string direDoutes(std::uint32_t erreurs, LineErrorFigure figure, std::uint6
 
 std::string direPortDisparu(Etat& e)
 {
-    return nomPortChoisi(e) +
-           " a disparu : l adaptateur a ete debranche ou son pilote s est arrete.";
+    const bool instrument = e.os.instrumentMayOwnPort(cheminPort(e.portChoisi).c_str());
+    return nomPortChoisi(e) + " a disparu : le cable ou l adaptateur a ete debranche," +
+           (instrument ? " le materiel eteint ou hors de portee," : "") +
+           " ou le pilote du port s est arrete.";
 }
 
 bool finDeDonnees(const Etat& e)

@@ -36,7 +36,8 @@ std::string direErreursLigne(std::uint32_t erreurs, LineErrorFigure figure);
 // when both are 0.
 std::string direDoutes(std::uint32_t erreurs, LineErrorFigure figure, std::uint64_t illisibles);
 
-// "COM1 (/dev/ttyS0) a disparu : ...": the chosen port gone, and why that may be.
+// "COM1 (/dev/ttyS0) a disparu : ...": the chosen port gone, and why that may be (the
+// instrument too, where the port may be its own).
 std::string direPortDisparu(Etat& e);
 
 // Whether the last reply is the end-of-data marker.

@@ -37,15 +37,33 @@ bool avant(const Peripherique& a, const Peripherique& b)
            std::make_tuple(b.famille, b.numero.size(), b.numero);
 }
 
+// Without /sys (a chroot, a container), the names of the serial devices of PCs and
+// boards: USB adapters (FTDI, Prolific, CH340, CP210x...; WCH's and Exar's own drivers),
+// USB modems and instruments with a CDC port, ARM boards' UARTs (AMBA, Samsung, i.MX,
+// OMAP, Tegra, Intel, Xilinx, Qualcomm, STM32, Amlogic), Exar's UARTs. Not ttyS: every
+// PC has slots of that name with no UART behind, which only /sys tells apart.
+constexpr const char* kFamillesSansSys[] = {
+    "ttyUSB", "ttyACM", "ttyAMA", "ttySAC", "ttymxc", "ttyLP", "ttyO",     "ttyTHS",     "ttyHS",
+    "ttyMFD", "ttyPS",  "ttyMSM", "ttySTM", "ttyAML", "ttyXR", "ttyXRUSB", "ttyCH341USB"};
+
+bool familleSerie(const Peripherique& p)
+{
+    return !p.numero.empty() && std::find(std::begin(kFamillesSansSys), std::end(kFamillesSansSys),
+                                          p.famille) != std::end(kFamillesSansSys);
+}
+
 // A serial port, as the /sys mounted at `sys` tells of its tty: a device behind it (a
 // UART, a USB adapter or modem, whatever its driver), and a UART whose type is known
 // where the driver says one (every PC has ttyS slots, most of them with no UART behind;
 // where /sys cannot tell, a ttyS is taken for such a slot). A Bluetooth link (rfcomm)
 // has a device only while connected, and opening it connects it: its name suffices.
-bool portSerie(const std::string& sys, const Peripherique& p)
+bool portSerie(const std::string& sys, bool sysLisible, const Peripherique& p)
 {
     if (p.famille == "rfcomm" && !p.numero.empty()) {
         return true;
+    }
+    if (!sysLisible) {
+        return familleSerie(p);
     }
     struct stat s {};
     if (::stat((sys + "/class/tty/" + p.nom() + "/device").c_str(), &s) != 0) {
@@ -112,7 +130,8 @@ std::string ligne(const Peripherique& p, int libre)
 }  // namespace
 
 // A device is out of reach when it is a character device under its own name in /dev,
-// a serial port as /sys tells, and no name of the table leads to it (a link made as the
+// a serial port as /sys tells (by its name where there is no /sys), and no name of the
+// table leads to it (a link made as the
 // remedy says brings it in).
 std::vector<std::string> portsHorsTableLinux(const std::string& sys)
 {
@@ -127,12 +146,14 @@ std::vector<std::string> portsHorsTableLinux(const std::string& sys)
     if (dev == nullptr) {
         return {};
     }
+    struct stat classe {};
+    const bool sysLisible = ::stat((sys + "/class/tty").c_str(), &classe) == 0;
     std::vector<Peripherique> horsTable;
     while (const dirent* entree = ::readdir(dev.get())) {
         const Peripherique p = lireNom(entree->d_name);
         struct stat s {};
         if (::fstatat(::dirfd(dev.get()), entree->d_name, &s, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISCHR(s.st_mode) && atteints.count(s.st_rdev) == 0 && portSerie(sys, p)) {
+            S_ISCHR(s.st_mode) && atteints.count(s.st_rdev) == 0 && portSerie(sys, sysLisible, p)) {
             horsTable.push_back(p);
         }
     }

@@ -1,7 +1,8 @@
 // The serial devices of /dev that no name of COM1 to COM30 leads to (a USB adapter
 // numbered ttyUSB10 or above, a Bluetooth rfcomm0, a board's ttyAMA0 or ttySC0, an
-// adapter of a vendor's own driver...), found as /sys tells of the machine's ttys, each
-// named with how to give it a name of the table. Looked at in /dev and /sys, never opened.
+// adapter of a vendor's own driver...), found as /sys tells of the machine's ttys (by
+// their names where there is no /sys), each named with how to give it a name of the
+// table. Looked at in /dev and /sys, never opened.
 #pragma once
 
 #include <string>

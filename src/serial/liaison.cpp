@@ -1,9 +1,11 @@
 #include "serial/liaison.hpp"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "console/ecran.hpp"
+#include "serial/adaptateurs.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/echange.hpp"
 #include "serial/requetes.hpp"
@@ -24,15 +26,22 @@ std::string nomPortChoisi(Etat& e)
 
 namespace {
 
-// The ports beyond the scan's reach, named; or, where the machine has no serial port
-// at all, what to plug in.
+// The ports beyond the scan's reach, named, then the USB-serial adapters plugged in
+// that give no port, each with why; or, where the machine has none of these and no
+// serial port at all, what to plug in.
 void signalerPortsHorsTable(Etat& e, int existants)
 {
-    const std::vector<std::string> horsTable = e.os.listUnreachablePorts();
-    for (const std::string& ligne : horsTable) {
+    std::vector<std::string> lignes = e.os.listUnreachablePorts();
+    for (std::string& ligne : adaptateursSansPortWindows(e.os.listProblemDevices())) {
+        lignes.push_back(std::move(ligne));
+    }
+    for (std::string& ligne : e.os.listAdaptersWithoutPort()) {
+        lignes.push_back(std::move(ligne));
+    }
+    for (const std::string& ligne : lignes) {
         std::fprintf(e.err, ">> %s\n", ligne.c_str());
     }
-    if (existants == 0 && horsTable.empty()) {
+    if (existants == 0 && lignes.empty()) {
         std::fputs(
             ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
             "pilote installe), puis relancez gsicom.\n",

@@ -52,6 +52,15 @@ enum class LineErrorFigure {
                    // gives flags since its last call, not how many errors
 };
 
+// A device Windows marks with a problem, as SetupAPI and the Device Manager give it.
+struct DeviceRecord {
+    std::string name;         // the friendly name, else the description, in UTF-8
+    std::string hardwareId;   // the first hardware ID: "USB\VID_1A86&PID_7523&REV_0264"
+    std::string deviceClass;  // "Ports"; empty with no driver
+    std::vector<std::string> compatibleIds;  // "USB\Class_02&SubClass_02&Prot_01"...
+    std::uint32_t problem = 0;               // the Device Manager's code: 28, 10...
+};
+
 // An open serial port, owned: destroying it releases the port (CloseHandle).
 class SerialPort {
 public:
@@ -85,9 +94,19 @@ public:
     // one line each for the operator (the port, and how to give it a place among
     // COM1 to COM30), without its newline. None of them is opened.
     virtual std::vector<std::string> listUnreachablePorts() = 0;
+    // The USB-serial adapters plugged in that give no port, for the scan to say why
+    // (adaptateurs.hpp). Windows gives the devices it marks with a problem, which shared
+    // code sorts and words; Linux words its own lines, from /sys and the kernel's module
+    // index, one each without its newline. Either is empty elsewhere.
+    virtual std::vector<DeviceRecord> listProblemDevices() { return {}; }
+    virtual std::vector<std::string> listAdaptersWithoutPort() { return {}; }
     // The port as the operator's messages name it: "COM1 (/dev/ttyS0)" on Linux, "COM1"
     // on Windows.
     virtual std::string portName(const char* devicePath) = 0;
+    // Whether the port may be the instrument's own (a USB port the instrument gives
+    // itself, a Bluetooth link), which switching the instrument off or taking it out of
+    // reach takes away too. Windows does not tell: always true there.
+    virtual bool instrumentMayOwnPort(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
     // Puts the export file `f`, just made in the current folder, on the disk itself and

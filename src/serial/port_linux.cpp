@@ -1,7 +1,10 @@
-// The platform on Linux: serial ports (ligne_linux.cpp) and those out of reach
-// (hors_table_linux.cpp), nanosleep, localtime_r, the export file synced to the disk,
-// whether the current folder is a temporary one (dossier_linux.cpp) and a one-key pause.
+// The platform on Linux: serial ports (ligne_linux.cpp), those out of reach
+// (hors_table_linux.cpp), the adapters that give none (adaptateurs_linux.cpp), which of
+// them the instrument may own, nanosleep, localtime_r, the export file synced to the
+// disk, whether the current folder is a temporary one (dossier_linux.cpp) and a one-key
+// pause.
 #include <fcntl.h>
+#include <limits.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +15,7 @@
 #include <thread>
 
 #include "console/dossier_systeme.hpp"
+#include "serial/adaptateurs_linux.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/fins_linux.hpp"
 #include "serial/hors_table_linux.hpp"
@@ -36,6 +40,22 @@ void boucherLesDescripteursFermes()
     }
 }
 
+// The device's name at the end of the node's links, read link by link: realpath fails
+// once the device has gone and left a link dangling (/dev/ttyS4 -> /dev/rfcomm0).
+std::string nomAuBoutDesLiens(std::string chemin)
+{
+    for (int saut = 0; saut < 40; ++saut) {
+        char cible[PATH_MAX];
+        const ssize_t n = ::readlink(chemin.c_str(), cible, sizeof cible);
+        if (n <= 0 || std::size_t(n) == sizeof cible) {
+            break;
+        }
+        const std::string vers(cible, std::size_t(n));
+        chemin = vers[0] == '/' ? vers : chemin.substr(0, chemin.rfind('/') + 1) + vers;
+    }
+    return chemin.substr(chemin.rfind('/') + 1);
+}
+
 class LinuxPlatform final : public Platform {
 public:
     // The standard descriptors first, before any file is opened. A file size limit
@@ -57,10 +77,22 @@ public:
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
+    std::vector<std::string> listAdaptersWithoutPort() override
+    {
+        return adaptateursSansPortLinux();
+    }
     std::string portName(const char* devicePath) override
     {
         const std::string chemin = cheminLinux(devicePath);
         return chemin.empty() ? std::string(devicePath + 4) : nomPort(devicePath + 4, chemin);
+    }
+
+    // An instrument's own USB port (cdc-acm's ttyACM), or its Bluetooth link (rfcomm),
+    // which gsicom reaches only through a link under one of its names.
+    bool instrumentMayOwnPort(const char* devicePath) override
+    {
+        const std::string nom = nomAuBoutDesLiens(cheminLinux(devicePath));
+        return nom.rfind("ttyACM", 0) == 0 || nom.rfind("rfcomm", 0) == 0;
     }
 
     void sleep(std::uint32_t milliseconds) override

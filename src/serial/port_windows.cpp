@@ -13,6 +13,7 @@
 
 #include "console/console_windows.hpp"
 #include "console/dossier_systeme.hpp"
+#include "serial/adaptateurs_windows.hpp"
 #include "serial/hors_table_windows.hpp"
 #include "serial/plateforme.hpp"
 
@@ -203,7 +204,12 @@ public:
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableWindows(); }
+    std::vector<DeviceRecord> listProblemDevices() override
+    {
+        return peripheriquesEnPanneWindows();
+    }
     std::string portName(const char* devicePath) override { return devicePath + 4; }  // "COMn"
+    bool instrumentMayOwnPort(const char*) override { return true; }
 
     void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 

@@ -8,13 +8,13 @@
 
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
 # ICOUNT (a library whose driver counts line errors), for Wine EXE, WINE,
-# WINESERVER, PREFIXE, and for the guest under QEMU NOYAU, RELAIS, ACCEL.
+# WINESERVER, PREFIXE, and for the guest under QEMU NOYAU, RELAIS, BRLTTY, ACCEL.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
             GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=* | \
-                NOYAU=* | RELAIS=* | ACCEL=*)
+                NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac

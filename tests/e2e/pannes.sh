@@ -97,12 +97,22 @@ case $base in
         # does: the port is said gone, and not asked again. Under Wine, ReadFile waits
         # its whole time-out (20.5 s) on the hung-up pty; the ClearCommError after it fails.
         sim=(--raccroche-des 18) reponses='1\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
-        erreurs=(">> Transfert interrompu : le port $com1 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
+        # Windows does not tell an instrument's own port from an adapter's: both named.
+        pourquoi='le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete.'
+        [[ $cas == wine-* ]] && pourquoi=${pourquoi/ ou le/ le materiel eteint ou hors de portee, ou le}
+        erreurs=(">> Transfert interrompu : le port $com1 a disparu : $pourquoi"
             '>> Fichier incomplet : @FICHIER@ (2 lignes)')
         requetes=$(premieres 18) fenetre=(raccroche 0 3)
         # Wine's ReadFile waits out its time-out, then ClearCommError fails; the end
         # includes Wine's own, far below the silent line's 83 s
         [[ $cas == wine-* ]] && fenetre=(raccroche 20.5 35) ;;
+    raccroche-acm)  # the same on an instrument's own USB port (cdc-acm's ttyACM0,
+        # COM21): switched off, it hangs up as well, and is named as a cause
+        nom_pty=ttyACM0 natif='a pty named ttyACM0 (com1.sh --nom)'
+        sim=(--raccroche-des 18) reponses='21\n2\n2\n1\n1\n' attendu=5 fichier='entier PONT-EST'
+        erreurs=('>> Transfert interrompu : le port COM21 (/dev/ttyACM0) a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete.'
+            '>> Fichier incomplet : @FICHIER@ (2 lignes)')
+        requetes=$(premieres 18) fenetre=(raccroche 0 3) ;;
     reponse-perdue)  # the reply to the third line of the job is lost: the job still ends
         sim=(--sans-reponse 18) reponses='1\n2\n2\n1\n1\n' fichier='entier PONT-EST'
         erreurs=('>> Attention : 1 reponse(s) vide(s) pendant le transfert, il peut manquer des lignes dans @FICHIER@ : verifiez-le avant de supprimer le job.')
@@ -363,6 +373,6 @@ erreurs=("${erreurs[@]//@PID@/$occupant_pid}")
 erreurs=("${erreurs[@]//@DOSSIER@/"${dossier-}"}")
 verifier_cas
 requetes_recues | grep -a '^JOB/ERASE' && echec "an erase request reached the instrument"
-[[ $base == raccroche || -z $requetes ]] || port_ferme_vu
+[[ $base == raccroche* || -z $requetes ]] || port_ferme_vu
 ((echecs == 0)) || exit 1
 echo "OK: $cas"

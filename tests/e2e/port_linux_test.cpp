@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/adaptateurs_linux.hpp"
 #include "serial/hors_table_linux.hpp"
 #include "serial/plateforme.hpp"
 
@@ -466,6 +467,7 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
         const char* cas;
         std::vector<Noeud> noeuds;
         std::vector<std::string> liens;  // the link each line proposes
+        bool sansSys = false;            // no /sys at all: the names alone tell
     } cas[] = {
         {"the remedy applied", {{"ttyUSB12"}, {"ttyUSB0", "/dev/ttyUSB12"}}, {}},
         {"the UARTs' spare names first, past a dangling link",
@@ -485,6 +487,13 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
           {"ttyV0", "", ""},
           {"ttyUSB14", "", nullptr}},
          {"/dev/ttyCH343USB0 /dev/ttyS4", "/dev/ttyS13 /dev/ttyS5", "/dev/ttySC0 /dev/ttyS6"}},
+        {"no /sys: the known families' names, never a ttyS",
+         {{"ttyUSB12", "", nullptr},
+          {"ttyS14", "", nullptr},
+          {"ttyV0", "", nullptr},
+          {"ttyAMA1", "", nullptr}},
+         {"/dev/ttyAMA1 /dev/ttyS4", "/dev/ttyUSB12 /dev/ttyS5"},
+         true},
     };
     char sys[] = "/tmp/gsicom-sys-test.XXXXXX";
     ASSERT_NE(::mkdtemp(sys), nullptr);
@@ -492,7 +501,9 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
         unsigned mineur = 100;
-        std::filesystem::create_directories(classe);
+        if (!c.sansSys) {
+            std::filesystem::create_directories(classe);
+        }
         for (const Noeud& n : c.noeuds) {
             const std::string chemin = "/dev/" + n.nom;
             ASSERT_EQ(n.cible.empty()
@@ -522,6 +533,84 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
         std::filesystem::remove_all(classe);
     }
     std::filesystem::remove_all(sys);
+}
+
+// An FTDI adapter in a /sys, a /proc and a module folder of the test's own, in each
+// state that gives no port, and one that works. Each entry: "path" a folder,
+// "path=text" a file, "path>target" a link.
+TEST(AdaptateursSansPort, EachStateSaysWhyAndWhatToDo)
+{
+    const std::string debut =
+        "Adaptateur USB-serie \"QEMU USB SERIAL\" (0403:6001) ne donne aucun port : ";
+    const std::string ftdi = "sys/bus/usb/drivers/ftdi_sio";
+    const std::string alias =
+        "6.1.0-t/modules.alias=alias usb:v0403p6001d*dc*dsc*dp*ic*isc*ip*in* ftdi_sio";
+    const std::string dep = "6.1.0-t/modules.dep=kernel/drivers/usb/serial/ftdi_sio.ko: x";
+    const struct {
+        std::vector<std::string> entrees;
+        std::string ligne;
+    } cas[] = {
+        {{"i/driver>" + ftdi, "i/ttyUSB0"}, ""},
+        {{"i/driver>usbfs", "proc/57/comm=brltty", "proc/57/fd/4>/dev/bus/usb/001/002"},
+         debut + "brltty (pid 57) le tient par usbfs : brltty, le service des afficheurs braille, "
+                 "prend les adaptateurs USB-serie : retirez-le (sudo apt remove brltty), puis "
+                 "debranchez et rebranchez l adaptateur, et relancez gsicom."},
+        {{alias, dep},
+         debut + "aucun pilote ne l a pris : son module ftdi_sio n est pas charge : sudo modprobe "
+                 "ftdi_sio, puis relancez gsicom."},
+        {{alias, dep, "sys/module/ftdi_sio"},
+         debut + "aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez "
+                 "et rebranchez l adaptateur, puis relancez gsicom."},
+        {{"6.1.0-t/modules.alias=alias usb:v10C4pEA60d*dc*dsc*dp*ic*isc*ip*in* cp210x", dep},
+         debut +
+             "aucun module de ce noyau (6.1.0-t) ne connait cette puce : installez le pilote du "
+             "fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom."},
+        {{},
+         debut + "aucun pilote ne l a pris : debranchez et rebranchez l adaptateur, puis "
+                 "relancez gsicom."},
+        {{"i/driver>" + ftdi, ftdi + "/module>sys/module/ftdi_sio",
+          "sys/module/usbserial/holders/ftdi_sio"},
+         debut + "son pilote ftdi_sio l a pris sans faire de port : debranchez et rebranchez l "
+                 "adaptateur, puis relancez gsicom."},
+    };
+    for (const auto& c : cas) {
+        char dossier[] = "/tmp/gsicom-usb-test.XXXXXX";
+        ASSERT_NE(::mkdtemp(dossier), nullptr);
+        const std::filesystem::path racine = dossier;
+        const std::filesystem::path appareil = racine / "sys/bus/usb/devices/1-1";
+        std::vector<std::string> entrees = {
+            "sys/bus/usb/devices/1-1/idVendor=0403",
+            "sys/bus/usb/devices/1-1/idProduct=6001",
+            "sys/bus/usb/devices/1-1/product=QEMU USB SERIAL",
+            "sys/bus/usb/devices/1-1/busnum=1",
+            "sys/bus/usb/devices/1-1/devnum=2",
+            "i/modalias=usb:v0403p6001d0400dc00dsc00dp00icFFiscFFipFFin00",
+            "proc/1/fd"};
+        entrees.insert(entrees.end(), c.entrees.begin(), c.entrees.end());
+        for (std::string e : entrees) {
+            if (e.rfind("i/", 0) == 0) {
+                e = "sys/bus/usb/devices/1-1:1.0/" + e.substr(2);
+            }
+            const std::size_t egal = e.find('='), lien = e.find('>');
+            const std::filesystem::path chemin = racine / e.substr(0, std::min(egal, lien));
+            std::filesystem::create_directories(
+                egal == std::string::npos && lien == std::string::npos ? chemin
+                                                                       : chemin.parent_path());
+            if (egal != std::string::npos) {
+                std::ofstream(chemin) << e.substr(egal + 1) << "\n";
+            } else if (lien != std::string::npos) {
+                const std::string cible = e.substr(lien + 1);
+                std::filesystem::create_symlink(
+                    cible[0] == '/' ? std::filesystem::path(cible) : racine / cible, chemin);
+            }
+        }
+        std::filesystem::create_directories(racine / "sys/bus/usb/devices/1-1:1.0");
+        const std::vector<std::string> lignes =
+            adaptateursSansPortLinux(racine / "sys", racine / "6.1.0-t", racine / "proc");
+        EXPECT_EQ(lignes,
+                  c.ligne.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ligne});
+        std::filesystem::remove_all(racine);
+    }
 }
 
 }  // namespace

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # The native gsicom on the Linux kernel's own serial drivers: Debian's kernel booted
-# under QEMU, whose 16550A (the 8250 driver) or FTDI FT232 adapter on an xHCI controller
-# (ftdi_sio over usbserial) is gsicom-sim's pty on the host; one guest boot a case, as
-# CTest runs them:
+# under QEMU, whose 16550A (the 8250 driver), FTDI FT232 adapter on an xHCI controller
+# (ftdi_sio over usbserial) or ACM port of a USB gadget (cdc-acm, the 16550A behind it)
+# is gsicom-sim's pty on the host; one guest boot a case, as CTest runs them:
 #   pilotes.sh CASE NAME=VALUE...
 # CASE is a row of the table below, or "sonde", which finds once for the test session
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
-# NAME=VALUE: GSICOM, SIM, MEMOIRE as for ../e2e/session.sh; NOYAU, the folder of the
-# kernel (tools/paquets.sh's gsicom_noyau); RELAIS, relais_telnet; ACCEL.
-# The guest is an initramfs: busybox, the USB serial modules, gsicom with the libraries
+# NAME=VALUE: GSICOM, SIM, MEMOIRE as for ../e2e/session.sh; NOYAU, the folder that
+# tools/paquets.sh's gsicom_noyau fills (the kernel in NOYAU/VERSION); RELAIS,
+# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); ACCEL.
+# The guest is an initramfs: busybox, the kernel's modules that gsicom_noyau kept (with
+# modules.dep and modules.alias, under /lib/modules/VERSION), gsicom with the libraries
 # it links, and an init that runs gsicom once with the case's answers, prints its exit
 # code, its output, its standard error and the export file on its console (ttyS1)
 # between "@@" markers, base64-encoded, and powers off. Checked as in ../e2e/pannes.sh:
 # the exit code, standard error exactly, lines of standard output, the requests the
 # simulator received, the export file against the bytes the simulator sent.
-# Exit 0 when all holds, 77 when QEMU or the kernel is missing, 1 otherwise.
+# Exit 0 when all holds, 77 when QEMU or the kernel is missing (1 under CI), 1 otherwise.
 set -uo pipefail
 export TZ=UTC  # the guest's clock, and so the export file's name
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/commun.sh"
@@ -23,15 +25,24 @@ cas=${1:?usage: pilotes.sh CASE NAME=VALUE...}
 shift
 lire_arguments "$@"
 
+# A case that cannot run is skipped, except under CI (CI=true, as .ci/run sets), where
+# it fails.
+sans() {
+    [[ ${CI-} == true ]] || passer "$*"
+    echo "FAILED: $* (CI=true: the guest cases must run)"
+    exit 1
+}
 qemu=$(command -v qemu-system-x86_64) ||
-    passer "no QEMU: apt-get install --no-install-recommends qemu-system-x86"
-[[ -f ${NOYAU-}/vmlinuz ]] ||
-    passer "no kernel in ${NOYAU-}: bash tools/test.sh fetches it (gsicom_noyau, tools/paquets.sh)"
+    sans "no QEMU: apt-get install --no-install-recommends qemu-system-x86"
+vmlinuz=$(ls -d "${NOYAU-}"/*/vmlinuz 2>/dev/null | sort -V | tail -n 1)
+[[ -n $vmlinuz ]] ||
+    sans "no kernel in ${NOYAU-}: bash tools/test.sh fetches it (gsicom_noyau, tools/paquets.sh)"
+noyau=${vmlinuz%/vmlinuz}
 
 # The machine every case boots: no display, no network, no disk; SeaBIOS kept off the
 # first serial port, which is the link; the kernel's console on the second.
 machine=(-nodefaults -no-user-config -display none -no-reboot -m 256 -smp 1
-    -fw_cfg name=etc/sercon-port,string=0 -kernel "$NOYAU/vmlinuz")
+    -fw_cfg name=etc/sercon-port,string=0 -kernel "$vmlinuz")
 
 if [[ $cas == sonde ]]; then
     # A KVM that opens may still fail (here QEMU aborted at "failed to set MSR", or
@@ -49,7 +60,10 @@ fi
 
 # The table. Each case sets:
 #   lien      how the link reaches the guest: 8250 (its ttyS0, COM1), ftdi (its ttyUSB0,
-#             COM11), telnet (ttyS0 behind QEMU's telnet socket and relais_telnet)
+#             COM11), telnet (ttyS0 behind QEMU's telnet socket and relais_telnet), acm
+#             (an instrument's own USB port: g_serial's ACM function on dummy_hcd, which
+#             cdc-acm makes ttyACM0, COM21; its far end ttyGS0 relayed by two cats to
+#             ttyS0, renamed /dev/lien so that gsicom does not see the relay hold it)
 #   sim       the simulator's options; reponses: the operator's answers (printf %b)
 #   attendu   the exit code; erreurs: standard error, exactly (@FICHIER@ the export
 #             file's name, @OCTETS@ how many bytes the simulator sent)
@@ -62,14 +76,17 @@ fi
 #   adaptateurs  FTDI adapters in all (the first is the link, the others lead nowhere)
 #   compte    the account gsicom runs as (geometre: outside dialout)
 #   avant     shell commands the guest runs as root before gsicom
+#   eteint    (acm) the instrument switched off (its gadget off the bus) once the
+#             simulator has logged this request: the host writes a byte on the guest's
+#             third UART (renamed /dev/signal), which the guest waits for
 #   debranche the adapter is unplugged (device_del) once the simulator has logged this
 #             request; coupure: a break comes on the line just after this request
 #   serie     a pattern /proc/tty/driver/serial must match in the guest at the end
 job2=$(requetes_attendues 2 4)
 premieres() { head -n "$1" <<<"$job2"; }
 lien=8250 sim=() reponses='1\n2\n2\n1\n1\n' attendu=0 erreurs=() sortie=() absent=() journal=()
-fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= coupure= serie=
-com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)'
+fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= eteint= coupure= serie=
+com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)' com21='COM21 (/dev/ttyACM0)'
 case $cas in
     8250)  # a download through the 8250 driver
         fichier='entier PONT-EST' requetes=$job2 ;;
@@ -91,7 +108,15 @@ case $cas in
         # simulator is silent from then on, so that no line is in flight)
         lien=ftdi reponses='11\n2\n2\n1\n1\n' sim=(--silence-des 18) debranche=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com11 a disparu : l adaptateur a ete debranche ou son pilote s est arrete."
+        erreurs=(">> Transfert interrompu : le port $com11 a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete."
+            '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
+    acm)  # a download through cdc-acm, the instrument's own USB port
+        lien=acm reponses='21\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+    acm-eteint)  # the instrument switched off while gsicom waits for the third line:
+        # its port goes, and the words name it
+        lien=acm reponses='21\n2\n2\n1\n1\n' sim=(--silence-des 18) eteint=18
+        attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
+        erreurs=(">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     uarts-vides)  # ttyS2 and ttyS3, which the kernel makes with no UART behind them:
         # not ports, so 3 is a number like any other outside the list
@@ -105,13 +130,32 @@ case $cas in
         for n in 5 {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
         erreurs=(">> /dev/ttyUSB11 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM6 : sudo ln -s /dev/ttyUSB11 /dev/ttyS5 (jusqu au redemarrage), puis relancez gsicom.") ;;
     sans-dialout)  # an account outside dialout, the ports root:dialout 0660 as udev
-        # makes them
-        compte=geometre reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
+        # makes them; ttyS2 and ttyS3, with no UART behind them, refused too: not named
+        compte=geometre uarts=4 reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
         erreurs=(">> $com1 : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous."
             '>> COM2 (/dev/ttyS1) : acces refuse : le port est au groupe dialout ; ajoutez-y le compte geometre (sudo usermod -a -G dialout geometre), puis reconnectez-vous.') ;;
+    brltty | sans-module | delie | puce-inconnue)  # the adapter gives no ttyUSB0: its
+        # interface taken through usbfs by a program named brltty (@PID@ its pid), as the
+        # braille daemon does; ftdi_sio unloaded; the driver unbound; or no module of the
+        # kernel knows the chip (its index made without ftdi_sio). Standard output as
+        # with no adapter; standard error names it, why, and what to do
+        lien=ftdi reponses='0\n' sortie=('Il y a eu 2 port(s) disponibles...') absent=($'\t\t\tCOM 11')
+        ftdi='>> Adaptateur USB-serie "QEMU USB SERIAL" (0403:6001) ne donne aucun port : '
+        case $cas in
+            brltty) avant='u=/sys/bus/usb/devices/1-1; /brltty $(printf /dev/bus/usb/%03d/%03d $(cat $u/busnum $u/devnum)) >/pris &
+n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; cat /pris'
+                erreurs=("${ftdi}brltty (pid @PID@) le tient par usbfs : brltty, le service des afficheurs braille, prend les adaptateurs USB-serie : retirez-le (sudo apt remove brltty), puis debranchez et rebranchez l adaptateur, et relancez gsicom.") ;;
+            sans-module) avant='rmmod ftdi_sio'
+                erreurs=("${ftdi}aucun pilote ne l a pris : son module ftdi_sio n est pas charge : sudo modprobe ftdi_sio, puis relancez gsicom.") ;;
+            delie) avant='echo 1-1:1.0 >/sys/bus/usb/drivers/ftdi_sio/unbind'
+                erreurs=("${ftdi}aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez et rebranchez l adaptateur, puis relancez gsicom.") ;;
+            puce-inconnue) avant='rmmod ftdi_sio; m=/lib/modules/$(uname -r); grep -v " ftdi_sio$" $m/modules.alias >$m/a; mv $m/a $m/modules.alias'
+                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait cette puce : installez le pilote du fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom.") ;;
+        esac ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 [[ $lien == ftdi ]] && ((adaptateurs == 0)) && adaptateurs=1
+[[ $lien == acm ]] && uarts=4  # the third is the signal's
 
 preparer_travail
 qemu_pid= relais_pid=
@@ -126,33 +170,30 @@ fin_invite() {
 }
 trap fin_invite EXIT
 
-# The guest's root: busybox, gsicom and the libraries either links (ldd), the modules
-# in their load order, an account outside dialout, the case and its answers.
+# The guest's root: busybox, gsicom and the libraries either links (ldd), the kernel's
+# modules, an account outside dialout, the case and its answers.
 racine=$travail/racine
-mkdir -p "$racine"/{bin,dev,proc,sys,etc,modules} || exit 1
-busybox=$(command -v busybox) || passer "no busybox: apt-get install busybox-static"
-cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" || exit 1
+mkdir -p "$racine"/{bin,dev,proc,sys,etc} && ln -s bin "$racine/sbin" && cp -a "$noyau/lib" "$racine/" || exit 1
+busybox=$(command -v busybox) || sans "no busybox: apt-get install busybox-static"
+cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$racine/" || exit 1
 for a in $("$busybox" --list); do [[ $a == busybox ]] || ln -s busybox "$racine/bin/$a"; done
-for l in $(for b in "$GSICOM" "$busybox"; do ldd "$b"; done 2>/dev/null |
+for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY"; do ldd "$b"; done 2>/dev/null |
     awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
     cp --parents -L "$l" "$racine/" || exit 1
 done
-modules=()
-if ((adaptateurs > 0)); then
-    modules=(common/usb-common core/usbcore host/xhci-hcd host/xhci-pci serial/usbserial serial/ftdi_sio)
-    # Debian 12's kernel ships them uncompressed, as busybox's insmod wants them.
-    for m in "${modules[@]}"; do
-        cp "$NOYAU/usb/$m.ko" "$racine/modules/" || { echec "no module $m.ko in $NOYAU/usb"; exit 1; }
-    done
-fi
+modules=
+((adaptateurs > 0)) && modules=$'xhci-pci\nftdi_sio'
+[[ $lien == acm ]] && modules=$'configfs\nudc-core\ndummy_hcd\nlibcomposite\nu_serial\nusb_f_acm\ng_serial use_acm=1\ncdc-acm'
 printf '%s\n' 'root:x:0:0::/:/bin/sh' 'geometre:x:1000:1000::/:/bin/sh' >"$racine/etc/passwd"
 printf '%s\n' 'root:x:0:' 'dialout:x:20:' 'geometre:x:1000:' >"$racine/etc/group"
 printf '%s\n' 'passwd: files' 'group: files' >"$racine/etc/nsswitch.conf"
 printf '%b' "$reponses" >"$racine/entree"
 attendre=
 ((adaptateurs > 0)) && attendre=/dev/ttyUSB$((adaptateurs - 1))
+[[ $lien == acm ]] && attendre=/dev/ttyACM0
 cat >"$racine/cas" <<EOF
-modules='${modules[*]##*/}'
+lien='$lien'
+modules='$modules'
 attendre='$attendre'
 compte='$compte'
 avant='$avant'
@@ -166,11 +207,22 @@ mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
 exec </dev/null >/dev/console 2>&1
 . /cas
-for m in $modules; do insmod "/modules/$m.ko" || echo "@@insmod $m: failed"; done
+echo "$modules" | while read -r m; do [ -z "$m" ] || modprobe $m || echo "@@modprobe $m: failed"; done
 n=0
 while [ -n "$attendre" ] && [ ! -e "$attendre" ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
 # As Debian's udev gives them.
 for t in /dev/ttyS* /dev/ttyUSB*; do [ -e "$t" ] && chown root:dialout "$t" && chmod 660 "$t"; done
+if [ "$lien" = acm ]; then
+    # The relay and the switch, on nodes gsicom does not scan; the settings on held
+    # descriptors, so that the cats open nothing anew.
+    mv /dev/ttyS0 /dev/lien && mv /dev/ttyS2 /dev/signal
+    exec 5<>/dev/lien 6<>/dev/ttyGS0 7<>/dev/signal
+    stty 19200 raw -echo <&5 && stty raw -echo <&6 && stty raw -echo <&7
+    cat <&6 >&5 &
+    cat <&5 >&6 &
+    { head -c 1 <&7 >/dev/null && echo disconnect >/sys/class/udc/dummy_udc.0/soft_connect; } &
+    exec 5>&- 6>&- 7>&-
+fi
 eval "$avant"
 mkdir /export && chmod 777 /export && cd /export
 debut=$(cut -d' ' -f1 /proc/uptime)
@@ -209,8 +261,14 @@ case $lien in
     telnet) machine+=(-chardev "socket,id=lien,path=$travail/telnet,server=on,wait=on,telnet=on"
         -serial chardev:lien) ;;
     ftdi) machine+=(-serial null) ;;
+    acm) machine+=(-chardev "serial,id=lien,path=@PTY@" -serial chardev:lien) ;;
 esac
 machine+=(-serial chardev:console)
+if [[ $lien == acm ]]; then
+    mkfifo "$travail/signal.in" "$travail/signal.out" || exit 1
+    exec 4<>"$travail/signal.in"  # as the monitor's: a write never waits for QEMU
+    machine+=(-chardev "pipe,id=signal,path=$travail/signal" -serial chardev:signal)
+fi
 if ((adaptateurs > 0)); then
     machine+=(-device qemu-xhci,p2=15,p3=15
         -chardev "serial,id=lien,path=@PTY@" -device usb-serial,id=adaptateur,chardev=lien)
@@ -232,12 +290,12 @@ if [[ $lien == telnet ]]; then
     "$RELAIS" "$travail/telnet" "$pty" "$coupure" 2>>"$travail/qemu.txt" &
     relais_pid=$!
 fi
-if [[ -n $debranche ]]; then
+if [[ -n $debranche$eteint ]]; then
     while kill -0 "$qemu_pid" 2>/dev/null; do  # until the simulator has the request
-        (($(requetes_recues | wc -l) >= debranche)) && break
+        (($(requetes_recues | wc -l) >= ${debranche:-$eteint})) && break
         sleep 0.1
     done
-    echo 'device_del adaptateur' >&3
+    if [[ -n $debranche ]]; then echo 'device_del adaptateur' >&3; else printf x >&4; fi
 fi
 wait "$qemu_pid"
 code_qemu=$?
@@ -272,6 +330,7 @@ if [[ -n $serie ]]; then
     sed -n '/^@@serie$/,/^@@fin$/p' "$travail/invite.lignes" | grep -qE -- "$serie" ||
         echec "the guest's /proc/tty/driver/serial matches no $serie"
 fi
+erreurs=("${erreurs[@]//@PID@/$(sed -n 's/^pris //p' "$travail/invite.lignes")}")
 verifier_cas
 ((echecs == 0)) || exit 1
 echo "OK: $cas"

@@ -40,7 +40,8 @@ public:
     std::optional<std::map<long, std::uint32_t>> erreursDeLigne;
     LineErrorFigure figureErreurs = LineErrorFigure::errors;  // flaggedReads: as on Windows
     std::tm heure = heureParDefaut();
-    std::vector<std::string> portsHorsTable;  // their lines, for the ports beyond COM30
+    std::vector<std::string> portsHorsTable;         // their lines, for the ports beyond COM30
+    std::vector<DeviceRecord> peripheriquesEnPanne;  // as Windows would give them
 
     // What the run did.
     std::uint64_t maintenant = 0;
@@ -53,11 +54,13 @@ public:
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
+    std::vector<DeviceRecord> listProblemDevices() override { return peripheriquesEnPanne; }
     // Not COM1 alone, as Windows says: a message must take the name from here.
     std::string portName(const char* devicePath) override
     {
         return std::string(devicePath + 4) + " (simule)";
     }
+    bool instrumentMayOwnPort(const char*) override { return false; }  // an adapter's
     void sleep(std::uint32_t milliseconds) override { maintenant += milliseconds; }
     std::tm localTime() override { return heure; }
     DossierTemporaire temporaryCurrentFolder() override { return dossierTemporaire; }

@@ -1,0 +1,97 @@
+#include "serial/adaptateurs_windows.hpp"
+
+// clang-format off
+#include <windows.h>
+#include <cfgmgr32.h>
+#include <setupapi.h>
+// clang-format on
+
+#include <cwchar>
+#include <string>
+
+namespace gsicom {
+
+namespace {
+
+std::string utf8(const wchar_t* texte)
+{
+    const int taille = WideCharToMultiByte(CP_UTF8, 0, texte, -1, nullptr, 0, nullptr, nullptr);
+    if (taille <= 1) {
+        return {};
+    }
+    std::string octets(static_cast<std::size_t>(taille), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, texte, -1, octets.data(), taille, nullptr, nullptr);
+    octets.pop_back();  // its NUL
+    return octets;
+}
+
+// A property of the device, read with the wide API (a name may hold any character) and
+// given in UTF-8, one string each for a list; none where the device has none.
+std::vector<std::string> propriete(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil, DWORD quelle)
+{
+    std::vector<wchar_t> texte(256);
+    DWORD type = 0;
+    DWORD taille = 0;
+    while (!SetupDiGetDeviceRegistryPropertyW(
+        ensemble, &appareil, quelle, &type, reinterpret_cast<BYTE*>(texte.data()),
+        static_cast<DWORD>(texte.size() * sizeof(wchar_t)), &taille)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || taille > 65536) {
+            return {};
+        }
+        texte.resize(taille / sizeof(wchar_t) + 1);
+    }
+    if (type != REG_SZ && type != REG_MULTI_SZ) {
+        return {};
+    }
+    // A value need not end with its NULs: two more after what was read.
+    texte.resize(taille / sizeof(wchar_t));
+    texte.insert(texte.end(), 2, L'\0');
+    std::vector<std::string> chaines;
+    for (const wchar_t* c = texte.data(); *c != L'\0'; c += std::wcslen(c) + 1) {
+        chaines.push_back(utf8(c));
+    }
+    return chaines;
+}
+
+std::string premiere(const std::vector<std::string>& chaines)
+{
+    return chaines.empty() ? std::string() : chaines.front();
+}
+
+}  // namespace
+
+// Every present device is enumerated, but only those with a problem code are read
+// further: the scan pays for one status query a device.
+std::vector<DeviceRecord> peripheriquesEnPanneWindows()
+{
+    std::vector<DeviceRecord> peripheriques;
+    const HDEVINFO ensemble =
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    if (ensemble == INVALID_HANDLE_VALUE) {
+        return peripheriques;
+    }
+    SP_DEVINFO_DATA appareil{};
+    appareil.cbSize = sizeof appareil;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(ensemble, i, &appareil); ++i) {
+        ULONG etat = 0;
+        ULONG probleme = 0;
+        if (CM_Get_DevNode_Status(&etat, &probleme, appareil.DevInst, 0) != CR_SUCCESS ||
+            (etat & DN_HAS_PROBLEM) == 0 || probleme == 0) {
+            continue;
+        }
+        DeviceRecord p;
+        p.name = premiere(propriete(ensemble, appareil, SPDRP_FRIENDLYNAME));
+        if (p.name.empty()) {
+            p.name = premiere(propriete(ensemble, appareil, SPDRP_DEVICEDESC));
+        }
+        p.hardwareId = premiere(propriete(ensemble, appareil, SPDRP_HARDWAREID));
+        p.deviceClass = premiere(propriete(ensemble, appareil, SPDRP_CLASS));
+        p.compatibleIds = propriete(ensemble, appareil, SPDRP_COMPATIBLEIDS);
+        p.problem = probleme;
+        peripheriques.push_back(std::move(p));
+    }
+    SetupDiDestroyDeviceInfoList(ensemble);
+    return peripheriques;
+}
+
+}  // namespace gsicom

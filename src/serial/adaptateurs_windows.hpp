@@ -1,0 +1,14 @@
+// The devices Windows marks with a problem, as the Device Manager shows them (SetupAPI,
+// and the configuration manager for the problem code), for the scan to find the
+// USB-serial adapters among them that give no port (adaptateurs.hpp). Nothing is opened.
+#pragma once
+
+#include <vector>
+
+#include "serial/plateforme.hpp"
+
+namespace gsicom {
+
+std::vector<DeviceRecord> peripheriquesEnPanneWindows();
+
+}  // namespace gsicom
