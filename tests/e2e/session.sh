@@ -95,9 +95,11 @@ arret_en_une_seconde() {
 }
 
 # Whether the simulator has the slave open itself (its look for a left exclusive mode).
+# No process started per descriptor: on a busy machine those forks took longer than
+# the look lasts, and it went unseen.
 sim_tient() {
     local f
-    for f in /proc/"$sim_pid"/fd/*; do [[ $(readlink "$f") == "$pty" ]] && return 0; done
+    for f in /proc/"$sim_pid"/fd/*; do [[ $f -ef $pty ]] && return 0; done
     return 1
 }
 
