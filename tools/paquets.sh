@@ -75,7 +75,7 @@ gsicom_noyau() {
 
 gsicom_noyau_paquet() {  # DIR PACKAGE
     local dir=$1 paquet=$2 version=${2#linux-image-} deb d
-    local tmp=$dir/.$version modules=lib/modules/${2#linux-image-}
+    local tmp=$dir/.$version modules=lib/modules/$version
     if [ ! -e "$dir/$version/vmlinuz" ]; then
         echo "== kernel for the guest tests: $paquet"
         rm -rf "$tmp" && mkdir -p "$tmp/paquet" || return 1

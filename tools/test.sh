@@ -3,7 +3,8 @@
 # sanitizer, Windows and fuzz builds with warnings as errors, runs the native test
 # suite on the native and sanitizer builds (in the first, the Windows exe under Wine,
 # and the native gsicom on the kernel's own serial drivers in a QEMU guest, whose kernel
-# is Debian's, fetched once into build/noyau/VERSION), and gives each fuzz target a short run.
+# is Debian's, fetched once into build/noyau/VERSION), and gives each fuzz target a
+# short run.
 # The release files are checked too: the exe's resources, the Debian package (lintian,
 # then a whole run of the programs it holds), and a second build in another folder that
 # must give the same bytes.

@@ -38,7 +38,10 @@ bool lireFichier(const std::string& chemin, std::unique_ptr<char[]>& tampon,
     const int fd = ::open(chemin.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat s {};
     if (fd < 0 || ::fstat(fd, &s) != 0) {
-        return fd >= 0 && ::close(fd) != 0;  // false either way
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return false;
     }
     const auto taille = static_cast<std::size_t>(s.st_size);
     tampon = std::make_unique_for_overwrite<char[]>(taille);
