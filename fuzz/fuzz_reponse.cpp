@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "console/reponse.hpp"
+#include "socle/reponse.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "serial/refus_linux.hpp"
+#include "plateforme/linux/refus.hpp"
 
 namespace gsicom::sim {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "banc.hpp"
-#include "console/etat.hpp"
 #include "serial/echange.hpp"
+#include "socle/etat.hpp"
 
 namespace gsicom::test {
 namespace {

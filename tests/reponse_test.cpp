@@ -1,6 +1,6 @@
 // The operator's answers read as scanf("%d") reads them, across several prompts of
 // one input stream.
-#include "console/reponse.hpp"
+#include "socle/reponse.hpp"
 
 #include <gtest/gtest.h>
 

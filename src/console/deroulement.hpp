@@ -1,7 +1,7 @@
 // One run of gsicom, from the start screen to the exit code.
 #pragma once
 
-#include "console/etat.hpp"
+#include "socle/etat.hpp"
 
 namespace gsicom {
 

@@ -1,7 +1,7 @@
 // The warning for an export file that would land where the system throws files away.
 #pragma once
 
-#include "console/dialogue.hpp"
+#include "socle/dialogue.hpp"
 
 namespace gsicom {
 

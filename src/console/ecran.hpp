@@ -3,7 +3,7 @@
 // them. The art itself is data, in console/art.cpp.
 #pragma once
 
-#include "console/dialogue.hpp"
+#include "socle/dialogue.hpp"
 
 namespace gsicom {
 

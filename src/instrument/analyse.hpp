@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/etat.hpp"
+#include "socle/etat.hpp"
 
 namespace gsicom {
 

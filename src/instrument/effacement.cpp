@@ -1,10 +1,10 @@
 #include <string>
 
 #include "console/ecran.hpp"
-#include "console/reponse.hpp"
 #include "instrument/etapes.hpp"
 #include "serial/echange.hpp"
 #include "serial/requetes.hpp"
+#include "socle/reponse.hpp"
 
 namespace gsicom {
 

@@ -2,7 +2,7 @@
 // and the closing menu with the erase. Each hands over (kContinuer) or ends the run.
 #pragma once
 
-#include "console/dialogue.hpp"
+#include "socle/dialogue.hpp"
 
 namespace gsicom {
 

@@ -1,7 +1,7 @@
 // The USB-serial adapters plugged in that give no port, in the operator's words: the
 // bridge chips gsicom knows by their USB IDs, how a line about one begins, and the lines
 // for the devices Windows marks with a problem (Linux words its own lines from /sys,
-// adaptateurs_linux.cpp, with the same pieces). Shared by every build, so that the
+// linux/adaptateurs.cpp, with the same pieces). Shared by every build, so that the
 // matching and the words run in the native tests.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 

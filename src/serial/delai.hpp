@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "console/etat.hpp"
+#include "socle/etat.hpp"
 
 namespace gsicom {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/dialogue.hpp"
+#include "socle/dialogue.hpp"
 
 namespace gsicom {
 

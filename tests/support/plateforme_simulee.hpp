@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "instrument.hpp"
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom::test {
 

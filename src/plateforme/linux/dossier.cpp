@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/dossier_systeme.hpp"
+#include "plateforme/dossier_systeme.hpp"
 
 namespace gsicom {
 

@@ -1,6 +1,6 @@
 // Why a Linux serial device that exists cannot be used, in the operator's words:
 // another process holds it (found as fuser finds it), or this account may not open
-// it. Used by the Linux port (port_linux.cpp, prise_linux.cpp, hors_table_linux.cpp),
+// it. Used by the Linux port (linux/port.cpp, linux/prise.cpp, linux/hors_table.cpp),
 // and by gsicom-sim, which looks for its port's other holders as gsicom does.
 #pragma once
 

@@ -1,7 +1,7 @@
-// The platform on Linux: serial ports (ligne_linux.cpp), those out of reach
-// (hors_table_linux.cpp), the adapters that give none (adaptateurs_linux.cpp), which of
+// The platform on Linux: serial ports (linux/ligne.cpp), those out of reach
+// (linux/hors_table.cpp), the adapters that give none (linux/adaptateurs.cpp), which of
 // them the instrument may own, nanosleep, localtime_r, the export file synced to the
-// disk, whether the current folder is a temporary one (dossier_linux.cpp) and a one-key
+// disk, whether the current folder is a temporary one (linux/dossier.cpp) and a one-key
 // pause.
 #include <fcntl.h>
 #include <limits.h>
@@ -14,14 +14,14 @@
 #include <cstdio>
 #include <thread>
 
-#include "console/dossier_systeme.hpp"
-#include "serial/adaptateurs_linux.hpp"
+#include "plateforme/dossier_systeme.hpp"
+#include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/fins.hpp"
+#include "plateforme/linux/hors_table.hpp"
+#include "plateforme/linux/ligne.hpp"
+#include "plateforme/linux/refus.hpp"
+#include "plateforme/plateforme.hpp"
 #include "serial/chemin_com.hpp"
-#include "serial/fins_linux.hpp"
-#include "serial/hors_table_linux.hpp"
-#include "serial/ligne_linux.hpp"
-#include "serial/plateforme.hpp"
-#include "serial/refus_linux.hpp"
 
 namespace gsicom {
 

@@ -1,9 +1,9 @@
 // Whether the current folder lies inside the system's temporary folder, on the system
-// gsicom was built for (dossier_windows.cpp or dossier_linux.cpp): what the platform
+// gsicom was built for (windows/dossier.cpp or linux/dossier.cpp): what the platform
 // answers to temporaryCurrentFolder.
 #pragma once
 
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 

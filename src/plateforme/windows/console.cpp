@@ -1,7 +1,7 @@
-// Widening the Windows console for the start screen (see console_windows.hpp).
+// Widening the Windows console for the start screen (see windows/console.hpp).
 // A console of 120 columns (Windows 10) or 80 (Windows 7) would wrap every row of
 // the banner and the pictures.
-#include "console/console_windows.hpp"
+#include "plateforme/windows/console.hpp"
 
 #include <windows.h>
 

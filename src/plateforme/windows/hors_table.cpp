@@ -1,4 +1,4 @@
-#include "serial/hors_table_windows.hpp"
+#include "plateforme/windows/hors_table.hpp"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // has the 8250 driver's slots /dev/ttyS0 to ttyS3 (more as the kernel is built), most
 // with no UART behind them; their open succeeds all the same, the tty marked with an
 // I/O error. Also the first line of a small file of /proc or /sys, read as they are.
-// Used by the Linux port (ligne_linux.cpp, refus_linux.cpp, hors_table_linux.cpp), and
-// by gsicom-sim through refus_linux.cpp.
+// Used by the Linux port (linux/ligne.cpp, linux/refus.cpp, linux/hors_table.cpp), and
+// by gsicom-sim through linux/refus.cpp.
 #pragma once
 
 #include <sys/types.h>

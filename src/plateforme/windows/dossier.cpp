@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "console/dossier_systeme.hpp"
+#include "plateforme/dossier_systeme.hpp"
 
 namespace gsicom {
 

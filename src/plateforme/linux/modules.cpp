@@ -1,4 +1,4 @@
-#include "serial/modules_linux.hpp"
+#include "plateforme/linux/modules.hpp"
 
 #include <fcntl.h>
 #include <fnmatch.h>

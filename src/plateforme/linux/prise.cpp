@@ -1,12 +1,12 @@
-#include "serial/prise_linux.hpp"
+#include "plateforme/linux/prise.hpp"
 
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
 
-#include "serial/fins_linux.hpp"
-#include "serial/refus_linux.hpp"
+#include "plateforme/linux/fins.hpp"
+#include "plateforme/linux/refus.hpp"
 
 namespace gsicom {
 

@@ -2,7 +2,7 @@
 // device under /sys/bus/usb/devices none of whose interfaces has a tty below it, and
 // why: another program holds it through usbfs (brltty, most often), no driver took it
 // (its module not loaded, or no module of this kernel knows the chip), or its driver took
-// it and made no port. The kernel's module index (modules_linux.hpp) names the serial
+// it and made no port. The kernel's module index (linux/modules.hpp) names the serial
 // driver that would take it; it is read only where an interface needs it. Nothing is
 // opened but files of /sys, /proc and the index.
 #pragma once

@@ -1,4 +1,4 @@
-#include "serial/hors_table_linux.hpp"
+#include "plateforme/linux/hors_table.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,9 +10,9 @@
 #include <set>
 #include <tuple>
 
+#include "plateforme/linux/uart.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/liaison.hpp"
-#include "serial/uart_linux.hpp"
 
 namespace gsicom {
 

@@ -1,4 +1,4 @@
-#include "serial/adaptateurs_linux.hpp"
+#include "plateforme/linux/adaptateurs.hpp"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <optional>
 #include <utility>
 
+#include "plateforme/linux/modules.hpp"
+#include "plateforme/linux/uart.hpp"
 #include "serial/adaptateurs.hpp"
-#include "serial/modules_linux.hpp"
-#include "serial/uart_linux.hpp"
 
 namespace gsicom {
 

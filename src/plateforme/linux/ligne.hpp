@@ -1,11 +1,11 @@
-// The Linux serial port behind the platform (port_linux.cpp): a device opened as
+// The Linux serial port behind the platform (linux/port.cpp): a device opened as
 // gsicom opens its port, set up as termios allows, read by Windows' time-out rule.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 

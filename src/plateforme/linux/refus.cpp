@@ -1,4 +1,4 @@
-#include "serial/refus_linux.hpp"
+#include "plateforme/linux/refus.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "serial/uart_linux.hpp"
+#include "plateforme/linux/uart.hpp"
 
 namespace gsicom {
 

@@ -1,4 +1,4 @@
-#include "serial/adaptateurs_windows.hpp"
+#include "plateforme/windows/adaptateurs.hpp"
 
 // clang-format off
 #include <windows.h>

@@ -1,7 +1,7 @@
 // A Linux serial device as gsicom's port: termios line settings, Windows' read
 // time-out rule on poll and the steady clock, the driver's count of line errors
-// (TIOCGICOUNT), opened only where no other program holds it (prise_linux.cpp).
-#include "serial/ligne_linux.hpp"
+// (TIOCGICOUNT), opened only where no other program holds it (linux/prise.cpp).
+#include "plateforme/linux/ligne.hpp"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -14,11 +14,11 @@
 #include <cerrno>
 #include <chrono>
 
+#include "plateforme/linux/prise.hpp"
+#include "plateforme/linux/refus.hpp"
+#include "plateforme/linux/uart.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/delai.hpp"
-#include "serial/prise_linux.hpp"
-#include "serial/refus_linux.hpp"
-#include "serial/uart_linux.hpp"
 
 namespace gsicom {
 

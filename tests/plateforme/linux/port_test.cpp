@@ -27,9 +27,9 @@
 #include <thread>
 #include <vector>
 
-#include "serial/adaptateurs_linux.hpp"
-#include "serial/hors_table_linux.hpp"
-#include "serial/plateforme.hpp"
+#include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/hors_table.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 namespace {

@@ -1,6 +1,6 @@
-#include "console/dialogue.hpp"
+#include "socle/dialogue.hpp"
 
-#include "console/reponse.hpp"
+#include "socle/reponse.hpp"
 
 namespace gsicom {
 

@@ -1,5 +1,5 @@
 // The platform on Windows: the kernel32 serial API, Sleep, localtime, whether the
-// current folder is a temporary one (dossier_windows.cpp) and the command
+// current folder is a temporary one (windows/dossier.cpp) and the command
 // interpreter's PAUSE.
 #include <io.h>
 #include <windows.h>
@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
-#include "console/console_windows.hpp"
-#include "console/dossier_systeme.hpp"
-#include "serial/adaptateurs_windows.hpp"
-#include "serial/hors_table_windows.hpp"
-#include "serial/plateforme.hpp"
+#include "plateforme/dossier_systeme.hpp"
+#include "plateforme/plateforme.hpp"
+#include "plateforme/windows/adaptateurs.hpp"
+#include "plateforme/windows/console.hpp"
+#include "plateforme/windows/hors_table.hpp"
 
 namespace gsicom {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "serial/plateforme.hpp"
+#include "plateforme/plateforme.hpp"
 
 namespace gsicom {
 

@@ -2,7 +2,7 @@
 // and a wait that shows what was printed before it.
 #pragma once
 
-#include "console/etat.hpp"
+#include "socle/etat.hpp"
 
 namespace gsicom {
 

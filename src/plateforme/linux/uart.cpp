@@ -1,4 +1,4 @@
-#include "serial/uart_linux.hpp"
+#include "plateforme/linux/uart.hpp"
 
 #include <fcntl.h>
 #include <linux/major.h>

@@ -1,4 +1,4 @@
-#include "serial/fins_linux.hpp"
+#include "plateforme/linux/fins.hpp"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

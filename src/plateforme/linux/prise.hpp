@@ -1,7 +1,7 @@
 // gsicom's hold on a Linux serial device: whether another program holds it (its
 // flock, its exclusive flag, a descriptor found in /proc), and the exclusive flag
-// gsicom sets and clears (which a signal that ends the run clears too: fins_linux.hpp).
-// Used by the Linux port (port_linux.cpp) only.
+// gsicom sets and clears (which a signal that ends the run clears too: linux/fins.hpp).
+// Used by the Linux port (linux/port.cpp) only.
 #pragma once
 
 #include <sys/types.h>

@@ -5,7 +5,7 @@
 // device path, line settings, time-outs, synchronous write and read, the driver's
 // count of line errors) and the rest of the operating system the run needs (sleep,
 // local time, the final pause, whether the current folder lasts).
-// The implementations are whole files: port_windows.cpp, port_linux.cpp and the
+// The implementations are whole files: windows/port.cpp, linux/port.cpp and the
 // simulated platform of the tests.
 #pragma once
 
@@ -120,7 +120,7 @@ public:
     virtual void pause() = 0;
 };
 
-// The platform this binary was built for (port_windows.cpp or port_linux.cpp).
+// The platform this binary was built for (windows/port.cpp or linux/port.cpp).
 std::unique_ptr<Platform> makeSystemPlatform();
 
 }  // namespace gsicom

@@ -1,4 +1,4 @@
-#include "console/reponse.hpp"
+#include "socle/reponse.hpp"
 
 #include <cctype>
 #include <climits>
