@@ -34,13 +34,14 @@ cmake --preset native -B "$natif" "${options[@]}" -DGSICOM_EXE="$racine/$windows
     -DGSICOM_CFGMGR32="$racine/$windows/tests/e2e/cfgmgr32/cfgmgr32.dll" >/dev/null
 cmake --build "$natif" -j"$jobs"
 
-# The counts of this run alone; the cases run as nobody write theirs too.
+# The counts of this run alone. The cases run as nobody write theirs too: the count
+# files are made writable by all (umask 0), in folders writable by all.
 find "$natif" "$windows" -name '*.gcda' -delete
 find "$natif" -type d -path '*.dir*' -exec chmod a+w {} +
 echo "== tests"
 # As tools/test.sh: twice as many at once as there are cores.
-ctest --test-dir "$natif" -E '^(noyau\.|valgrind_|e2e\.pannes\.fichier-trop-grand$)' \
-    -j"$((2 * jobs))" --output-on-failure "$@" || echo "== some tests failed: the figures below count what ran" >&2
+(umask 0 && ctest --test-dir "$natif" -E '^(noyau\.|valgrind_|e2e\.pannes\.fichier-trop-grand$)' \
+    -j"$((2 * jobs))" --output-on-failure "$@") || echo "== some tests failed: the figures below count what ran" >&2
 
 # The program's own sources: not the tests, the simulator, nor the tests' cfgmgr32.dll.
 rapport() {  # build, gcov
