@@ -2,7 +2,7 @@
 # The operator's documents describe every line gsicom prints on standard error: each
 # fragment of lignes.txt must stand in the sources, in the manual page (Linux) and in
 # the ZIP's notes (Windows), as its row marks; and every ">> ..." text of the sources
-# must hold a fragment of the list, so that a new line cannot go undescribed.
+# must hold a fragment of the list, so that a new ">> ..." text cannot go undescribed.
 #   lignes.sh SOURCE_TREE
 # Exit 0 when all holds, 1 otherwise (each miss said on standard error).
 set -euo pipefail
@@ -35,7 +35,7 @@ while IFS=$'\t' read -r portee fragment; do
             manque "not in docs/man/gsicom.1.in: $fragment" ;;&
         tous | windows) grep -qF -- "$fragment" <<<"$notes" ||
             manque "not in docs/LISEZMOI-README.txt: $fragment" ;;
-        sortie) ;;
+        sortie | aucun) ;;
         linux) ;;
         *) manque "lignes.txt: unknown scope \"$portee\" for: $fragment" ;;
     esac
