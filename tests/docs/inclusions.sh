@@ -29,11 +29,8 @@ while IFS= read -r ligne; do
 done < <(grep -rHn '#include "\(sim/\|instrument\.hpp\|serveur\.hpp\|memoire\.hpp\|journal\.hpp\|pty\.hpp\|options\.hpp\)' src || true)
 
 # Every quoted include of src/ as an edge for tsort, which names a loop when there is one.
-boucle=$(find src -name '*.hpp' -o -name '*.cpp' | sort | while read -r f; do
-    sed -n 's/^#include "\(.*\)"/\1/p' "$f" | while read -r inclus; do
-        echo "${f#src/} $inclus"
-    done
-done | tsort 2>&1 >/dev/null || true)
+boucle=$(grep -rH '^#include "' src --include='*.cpp' --include='*.hpp' |
+    sed 's|^src/\([^:]*\):#include "\(.*\)".*|\1 \2|' | tsort 2>&1 >/dev/null || true)
 [[ -z $boucle ]] || faute "an include loop: $boucle"
 
 ((fautes == 0)) || { echo "FAILED: $fautes fault(s) in the includes; docs/ARCHITECTURE.md says why each rule holds" >&2; exit 1; }
