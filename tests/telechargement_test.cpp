@@ -295,12 +295,17 @@ TEST(Effacement, ErasesByPosition)
         EXPECT_NE(banc.sortie.find("\t\t\t\tCHOIX : " + tues + "\nFIN POUR LE MOMENT\n"),
                   std::string::npos)
             << banc.sortie.substr(banc.sortie.size() - 300);
+        // The instrument answers @W127 for a position no row holds, and only then; the
+        // positions of one table stay its own until the next listing, erase after erase.
+        EXPECT_EQ(banc.erreurs.find("par une erreur") != std::string::npos,
+                  c.tues[0] == ">>          KILLED")
+            << banc.erreurs;
     }
 }
 
 // Erase all against an instrument that falls silent: '-' a request with no byte back,
-// 'o' an answered one, by position (the simulator's own answers would renumber). Each
-// silent request waits a whole read; four in a row and the rest are not asked.
+// 'o' an answered one, by position. Each silent request waits a whole read; four in a
+// row and the rest are not asked.
 TEST(Effacement, AnInstrumentThatFallsSilentIsAskedAtMostFourErasesInARow)
 {
     constexpr std::uint64_t kAttenteVide = 250 + 20520;
