@@ -61,6 +61,14 @@ struct DeviceRecord {
     std::uint32_t problem = 0;               // the Device Manager's code: 28, 10...
 };
 
+// The lines of the USB devices plugged in that give no port: those of serial adapters,
+// and those of devices that may not be one (known by their maker and a vendor class
+// alone), which leave the scan's advice to plug an adapter in standing.
+struct LignesSansPort {
+    std::vector<std::string> adaptateurs;
+    std::vector<std::string> peutEtre;
+};
+
 // An open serial port, owned: destroying it releases the port (CloseHandle).
 class SerialPort {
 public:
@@ -99,13 +107,15 @@ public:
     // code sorts and words; Linux words its own lines, from /sys and the kernel's module
     // index, one each without its newline. Either is empty elsewhere.
     virtual std::vector<DeviceRecord> listProblemDevices() { return {}; }
-    virtual std::vector<std::string> listAdaptersWithoutPort() { return {}; }
+    virtual LignesSansPort listAdaptersWithoutPort() { return {}; }
     // The port as the operator's messages name it: "COM1 (/dev/ttyS0)" on Linux, "COM1"
     // on Windows.
     virtual std::string portName(const char* devicePath) = 0;
     // Whether the port may be the instrument's own (a USB port the instrument gives
     // itself, a Bluetooth link), which switching the instrument off or taking it out of
-    // reach takes away too. Windows does not tell: always true there.
+    // reach takes away too. Windows does not tell: always true there. Linux judges the
+    // device its links led to when the port was last opened: udev removes the links
+    // (/dev/serial/by-id/..., its rules' own) with the device.
     virtual bool instrumentMayOwnPort(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;
