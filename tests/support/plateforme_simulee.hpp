@@ -42,6 +42,7 @@ public:
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;         // their lines, for the ports beyond COM30
     std::vector<DeviceRecord> peripheriquesEnPanne;  // as Windows would give them
+    LignesSansPort lignesSansPort;                   // as Linux words them
 
     // What the run did.
     std::uint64_t maintenant = 0;
@@ -55,6 +56,7 @@ public:
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     std::vector<DeviceRecord> listProblemDevices() override { return peripheriquesEnPanne; }
+    LignesSansPort listAdaptersWithoutPort() override { return lignesSansPort; }
     // Not COM1 alone, as Windows says: a message must take the name from here.
     std::string portName(const char* devicePath) override
     {
