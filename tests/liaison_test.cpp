@@ -30,7 +30,8 @@ void verifierFinCommune(const Banc& banc)
 // serial port is told what to plug in, one whose ports are all held or out of reach
 // is told about those alone, as is one whose adapters give no port (the devices
 // Windows marks with a problem: only serial adapters are named, never by their
-// vendor alone nor a printer port).
+// vendor alone nor a printer port; Linux's lines). A device that may be no adapter
+// leaves the advice to plug one in standing.
 TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
 {
     const std::string ch340 =
@@ -88,6 +89,18 @@ TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
          ">> Port serie \"Communications Port (COM1)\" ne donne aucun port : Windows le signale en "
          "panne (code 43) : debranchez-le, branchez-le sur une autre prise USB et voyez son etat "
          "dans le Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis relancez "
+         "gsicom.\n"},
+        {[](PlateformeSimulee& os) {
+             os.lignesSansPort = {{"Adaptateur USB-serie"}, {}};
+         },
+         {},
+         ">> Adaptateur USB-serie\n"},
+        {[](PlateformeSimulee& os) {
+             os.lignesSansPort = {{}, {"Peripherique USB de FTDI (peut-etre pas ...)"}};
+         },
+         {},
+         ">> Peripherique USB de FTDI (peut-etre pas ...)\n>> Aucun port serie sur cette machine "
+         ": branchez l adaptateur USB-serie du cable (son pilote installe), puis relancez "
          "gsicom.\n"},
     };
     for (const auto& c : cas) {

@@ -61,6 +61,14 @@ struct DeviceRecord {
     std::uint32_t problem = 0;               // the Device Manager's code: 28, 10...
 };
 
+// The lines of the USB devices plugged in that give no port: those of serial adapters,
+// and those of devices that may not be one (known by their maker and a vendor class
+// alone), which leave the scan's advice to plug an adapter in standing.
+struct LignesSansPort {
+    std::vector<std::string> adaptateurs;
+    std::vector<std::string> peutEtre;
+};
+
 // What a port's device is, for the operator choosing among several ports: as much as
 // the system tells; every text may be empty. Texts the device gives itself, in UTF-8.
 enum class PortKind {
@@ -116,9 +124,9 @@ public:
     // The USB-serial adapters plugged in that give no port, for the scan to say why
     // (adaptateurs.hpp). Windows gives the devices it marks with a problem, which shared
     // code sorts and words; Linux words its own lines, from /sys and the kernel's module
-    // index, one each without its newline. Either is empty elsewhere.
+    // index, one each without its newline (LignesSansPort). Either is empty elsewhere.
     virtual std::vector<DeviceRecord> listProblemDevices() { return {}; }
-    virtual std::vector<std::string> listAdaptersWithoutPort() { return {}; }
+    virtual LignesSansPort listAdaptersWithoutPort() { return {}; }
     // What the device behind each of COM1 to COM30 is, read once before the scan opens
     // any of them, without opening one; a port of which nothing is known is left out.
     virtual std::vector<PortDescription> describePorts() { return {}; }
@@ -131,7 +139,9 @@ public:
     virtual std::string portName(const char* devicePath) = 0;
     // Whether the port may be the instrument's own (a USB port the instrument gives
     // itself, a Bluetooth link), which switching the instrument off or taking it out of
-    // reach takes away too. Windows does not tell: always true there.
+    // reach takes away too. Windows does not tell: always true there. Linux judges the
+    // device its links led to when the port was last opened: udev removes the links
+    // (/dev/serial/by-id/..., its rules' own) with the device.
     virtual bool instrumentMayOwnPort(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;

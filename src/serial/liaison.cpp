@@ -28,21 +28,26 @@ std::string nomPortChoisi(Etat& e)
 namespace {
 
 // The ports beyond the scan's reach, named, then the USB-serial adapters plugged in
-// that give no port, each with why; or, where the machine has none of these and no
-// serial port at all, what to plug in.
+// that give no port, each with why, and the devices that may be one; or, where the
+// machine has none of the first two and no serial port at all, what to plug in.
 void signalerPortsHorsTable(Etat& e, int existants)
 {
     std::vector<std::string> lignes = e.os.listUnreachablePorts();
     for (std::string& ligne : adaptateursSansPortWindows(e.os.listProblemDevices())) {
         lignes.push_back(std::move(ligne));
     }
-    for (std::string& ligne : e.os.listAdaptersWithoutPort()) {
+    LignesSansPort usb = e.os.listAdaptersWithoutPort();
+    for (std::string& ligne : usb.adaptateurs) {
+        lignes.push_back(std::move(ligne));
+    }
+    const bool aucun = lignes.empty();
+    for (std::string& ligne : usb.peutEtre) {
         lignes.push_back(std::move(ligne));
     }
     for (const std::string& ligne : lignes) {
         std::fprintf(e.err, ">> %s\n", ligne.c_str());
     }
-    if (existants == 0 && lignes.empty()) {
+    if (existants == 0 && aucun) {
         std::fputs(
             ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
             "pilote installe), puis relancez gsicom.\n",

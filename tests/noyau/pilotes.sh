@@ -137,7 +137,8 @@ case $cas in
     brltty | sans-module | delie | puce-inconnue)  # the adapter gives no ttyUSB0: its
         # interface taken through usbfs by a program named brltty (@PID@ its pid), as the
         # braille daemon does; ftdi_sio unloaded; the driver unbound; or no module of the
-        # kernel knows the chip (its index made without ftdi_sio). Standard output as
+        # kernel knows the chip (its index made without ftdi_sio's aliases: ftdi_sio is
+        # given its IDs). Standard output as
         # with no adapter; standard error names it, why, and what to do
         lien=ftdi reponses='0\n' sortie=('Il y a eu 2 port(s) disponibles...') absent=($'\t\t\tCOM 11')
         ftdi='>> Adaptateur USB-serie "QEMU USB SERIAL" (0403:6001) ne donne aucun port : '
@@ -150,7 +151,7 @@ n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); d
             delie) avant='echo 1-1:1.0 >/sys/bus/usb/drivers/ftdi_sio/unbind'
                 erreurs=("${ftdi}aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez et rebranchez l adaptateur, puis relancez gsicom.") ;;
             puce-inconnue) avant='rmmod ftdi_sio; m=/lib/modules/$(uname -r); grep -v " ftdi_sio$" $m/modules.alias >$m/a; mv $m/a $m/modules.alias'
-                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait cette puce : installez le pilote du fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom.") ;;
+                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait ce produit : donnez-le au pilote ftdi_sio (jusqu au redemarrage) : sudo modprobe ftdi_sio, puis echo 0403 6001 | sudo tee /sys/bus/usb-serial/drivers/ftdi_sio/new_id, et relancez gsicom.") ;;
         esac ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac

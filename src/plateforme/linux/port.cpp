@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 #include "plateforme/dossier_systeme.hpp"
@@ -73,14 +74,15 @@ public:
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
     {
-        return ouvrirPortLinux(devicePath, pourquoi);
+        std::unique_ptr<SerialPort> port = ouvrirPortLinux(devicePath, pourquoi);
+        if (port != nullptr) {  // its links stand now; udev removes them with the device
+            auBoutDesLiens_[devicePath] = nomAuBoutDesLiens(cheminLinux(devicePath));
+        }
+        return port;
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
-    std::vector<std::string> listAdaptersWithoutPort() override
-    {
-        return adaptateursSansPortLinux();
-    }
+    LignesSansPort listAdaptersWithoutPort() override { return adaptateursSansPortLinux(); }
     std::string portName(const char* devicePath) override
     {
         const std::string chemin = cheminLinux(devicePath);
@@ -88,10 +90,14 @@ public:
     }
 
     // An instrument's own USB port (cdc-acm's ttyACM), or its Bluetooth link (rfcomm),
-    // which gsicom reaches only through a link under one of its names.
+    // which gsicom reaches only through a link under one of its names: the device the
+    // links led to when the port was opened.
     bool instrumentMayOwnPort(const char* devicePath) override
     {
-        const std::string nom = nomAuBoutDesLiens(cheminLinux(devicePath));
+        const auto ouvert = auBoutDesLiens_.find(devicePath);
+        const std::string nom = ouvert != auBoutDesLiens_.end()
+                                    ? ouvert->second
+                                    : nomAuBoutDesLiens(cheminLinux(devicePath));
         return nom.rfind("ttyACM", 0) == 0 || nom.rfind("rfcomm", 0) == 0;
     }
 
@@ -159,6 +165,9 @@ public:
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
+
+private:
+    std::map<std::string, std::string> auBoutDesLiens_;  // by device path, at its last open
 };
 
 }  // namespace
