@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/uart.hpp"
 
 namespace gsicom {
@@ -102,6 +103,30 @@ bool membreDe(const group& groupe, const passwd& compte)
     return false;
 }
 
+// ModemManager opens a new ttyACM for some seconds to try AT commands on it, and comes
+// back at each plug: "fermez-le" does not stop a service. Its remedies, the least first;
+// the udev rule for the device's own IDs where /sys gives them.
+std::string messageModemManager(const char* com, const std::string& chemin, const Detenteur& d)
+{
+    struct stat s {};
+    const std::string ids =
+        ::stat(chemin.c_str(), &s) == 0 ? decrireTty("/sys", chemin, s.st_rdev).usbId : "";
+    const std::size_t deuxPoints = ids.find(':');
+    const bool connus = deuxPoints != std::string::npos;
+    const std::string vid = connus ? ids.substr(0, deuxPoints) : "VVVV";
+    const std::string pid = connus ? ids.substr(deuxPoints + 1) : "PPPP";
+    return debut(com, chemin) + "ModemManager (pid " + std::to_string(d.pid) +
+           "), le service des modems, le sonde : attendez quelques secondes, puis relancez "
+           "gsicom ; s il le reprend, faites-lui ignorer ce materiel : la ligne "
+           "ATTRS{idVendor}==\"" +
+           vid + "\", ATTRS{idProduct}==\"" + pid + "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"" +
+           (connus ? "" : " (VVVV:PPPP, ses identifiants USB, que lsusb donne)") +
+           " dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control --reload, et "
+           "debranchez et rebranchez-le ; en dernier recours, sudo systemctl stop ModemManager "
+           "(le modem mobile d un portable en a besoin : sudo systemctl start ModemManager le "
+           "rend).";
+}
+
 }  // namespace
 
 std::string nomPort(const char* com, const std::string& chemin)
@@ -132,6 +157,9 @@ Detenteur chercherDetenteur(dev_t rdev)
 
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d)
 {
+    if (d.pid != 0 && d.commande == "ModemManager") {
+        return messageModemManager(com, chemin, d);
+    }
     std::string qui;
     if (d.pid != 0) {
         qui = " (" + (d.commande.empty() ? std::string("?") : d.commande) + ", pid " +
