@@ -14,7 +14,7 @@ lire_arguments() {
     for a in "$@"; do
         case $a in
             GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=* | \
-                NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
+                NOYAU=* | RELAIS=* | BRLTTY=* | MODEMMANAGER=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac

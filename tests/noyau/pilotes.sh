@@ -8,7 +8,8 @@
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
 # NAME=VALUE: GSICOM, SIM, MEMOIRE as for ../e2e/session.sh; NOYAU, the folder that
 # tools/paquets.sh's gsicom_noyau fills (the kernel in NOYAU/VERSION); RELAIS,
-# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); ACCEL.
+# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); MODEMMANAGER, the one for
+# ModemManager (modemmanager.cpp); ACCEL.
 # The guest is an initramfs: busybox, the kernel's modules that gsicom_noyau kept (with
 # modules.dep and modules.alias, under /lib/modules/VERSION), gsicom with the libraries
 # it links, and an init that runs gsicom once with the case's answers, prints its exit
@@ -163,13 +164,19 @@ n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); d
                 erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait cette puce : installez le pilote du fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom.") ;;
         esac
         erreurs+=("$d1" "$d2") ;;
-    modemmanager)  # ttyACM0 held by a process named ModemManager (@PID@ its pid), as that
-        # service holds a new CDC ACM port while it probes it: its remedies, the rule with
-        # the gadget's IDs; COM2 alone listed, so no port is described
+    modemmanager | modemmanager-compte)  # ttyACM0 held in exclusive mode by a process
+        # named ModemManager (@PID@ its pid), as that service holds a new CDC ACM port while
+        # it probes it: its remedies, the rule with the gadget's IDs. Root sees it hold the
+        # port; an account of dialout sees it only run. COM2 alone listed: none described
         lien=acm reponses='0\n' sortie=('Il y a eu 1 port(s) disponibles...')
-        avant='mkfifo /attente; (echo -n ModemManager >/proc/self/comm; exec 3<>/dev/ttyACM0; read -r p reste </proc/self/stat; echo "pris $p" >/pris; read -r x <>/attente) &
-n=0; while ! grep -q pris /pris 2>/dev/null && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; cat /pris'
-        erreurs=(">> $com21 : ModemManager (pid @PID@), le service des modems, le sonde : attendez quelques secondes, puis relancez gsicom ; s il le reprend, faites-lui ignorer ce materiel : la ligne ATTRS{idVendor}==\"0525\", ATTRS{idProduct}==\"a4a7\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control --reload, et debranchez et rebranchez-le ; en dernier recours, sudo systemctl stop ModemManager (le modem mobile d un portable en a besoin : sudo systemctl start ModemManager le rend).") ;;
+        avant='/ModemManager /dev/ttyACM0 >/pris &
+n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; cat /pris'
+        qui='ModemManager (pid @PID@), le service des modems, le sonde'
+        if [[ $cas == modemmanager-compte ]]; then
+            compte=geometre qui='pris en exclusif par un programme d un autre compte, sans doute ModemManager (pid @PID@), le service des modems, qui le sonde'
+            avant+='; chown root:dialout /dev/ttyACM0; chmod 660 /dev/ttyACM0; sed -i "s/^dialout:x:20:$/&geometre/" /etc/group'
+        fi
+        erreurs=(">> $com21 : $qui : attendez quelques secondes, puis relancez gsicom ; s il le reprend, faites-lui ignorer ce materiel : la ligne ATTRS{idVendor}==\"0525\", ATTRS{idProduct}==\"a4a7\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control --reload, et debranchez et rebranchez-le ; en dernier recours, sudo systemctl stop ModemManager (le modem mobile d un portable en a besoin : sudo systemctl start ModemManager le rend).") ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 [[ $lien == ftdi ]] && ((adaptateurs == 0)) && adaptateurs=1
@@ -193,9 +200,10 @@ trap fin_invite EXIT
 racine=$travail/racine
 mkdir -p "$racine"/{bin,dev,proc,sys,etc} && ln -s bin "$racine/sbin" && cp -a "$noyau/lib" "$racine/" || exit 1
 busybox=$(command -v busybox) || sans "no busybox: apt-get install busybox-static"
-cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$racine/" || exit 1
+cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$MODEMMANAGER" "$racine/" ||
+    exit 1
 for a in $("$busybox" --list); do [[ $a == busybox ]] || ln -s busybox "$racine/bin/$a"; done
-for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY"; do ldd "$b"; done 2>/dev/null |
+for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY" "$MODEMMANAGER"; do ldd "$b"; done 2>/dev/null |
     awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
     cp --parents -L "$l" "$racine/" || exit 1
 done
@@ -271,7 +279,7 @@ accel=tcg
 mkfifo "$travail/moniteur.in" "$travail/moniteur.out" || exit 1
 exec 3<>"$travail/moniteur.in"  # held open both ways: a write never waits for QEMU
 machine+=(-accel "$accel" -initrd "$travail/initrd"
-    -append "console=ttyS1,115200 quiet loglevel=1 panic=-1 8250.nr_uarts=$uarts"
+    -append "console=ttyS1,115200 quiet loglevel=1 panic=-1 no_timer_check 8250.nr_uarts=$uarts"
     -chardev "file,id=console,path=$travail/invite.txt"
     -chardev "pipe,id=moniteur,path=$travail/moniteur" -mon chardev=moniteur,mode=readline)
 case $lien in
