@@ -16,7 +16,7 @@ lire_arguments() {
     for a in "$@"; do
         case $a in
             GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | EXE=* | WINE=* | \
-                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
+                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | MODEMMANAGER=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac

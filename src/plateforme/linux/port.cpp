@@ -1,10 +1,9 @@
 // The platform on Linux: serial ports (linux/ligne.cpp), those out of reach
-// (linux/hors_table.cpp), the adapters that give none (linux/adaptateurs.cpp), which of
-// them the instrument may own, nanosleep, localtime_r, the export file synced to the
-// disk, whether the current folder is a temporary one (linux/dossier.cpp) and a one-key
-// pause.
+// (linux/hors_table.cpp), the adapters that give none (linux/adaptateurs.cpp), what
+// each one's device is (linux/description.cpp), which of them the instrument may own,
+// nanosleep, localtime_r, the export file synced to the disk, whether the current
+// folder is a temporary one (linux/dossier.cpp) and a one-key pause.
 #include <fcntl.h>
-#include <limits.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 
 #include "plateforme/dossier_systeme.hpp"
 #include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/fins.hpp"
 #include "plateforme/linux/hors_table.hpp"
 #include "plateforme/linux/ligne.hpp"
@@ -39,22 +39,6 @@ void boucherLesDescripteursFermes()
             ::open("/", O_PATH);
         }
     }
-}
-
-// The device's name at the end of the node's links, read link by link: realpath fails
-// once the device has gone and left a link dangling (/dev/ttyS4 -> /dev/rfcomm0).
-std::string nomAuBoutDesLiens(std::string chemin)
-{
-    for (int saut = 0; saut < 40; ++saut) {
-        char cible[PATH_MAX];
-        const ssize_t n = ::readlink(chemin.c_str(), cible, sizeof cible);
-        if (n <= 0 || std::size_t(n) == sizeof cible) {
-            break;
-        }
-        const std::string vers(cible, std::size_t(n));
-        chemin = vers[0] == '/' ? vers : chemin.substr(0, chemin.rfind('/') + 1) + vers;
-    }
-    return chemin.substr(chemin.rfind('/') + 1);
 }
 
 class LinuxPlatform final : public Platform {
@@ -83,6 +67,7 @@ public:
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
     LignesSansPort listAdaptersWithoutPort() override { return adaptateursSansPortLinux(); }
+    std::vector<PortDescription> describePorts() override { return decrirePortsLinux(); }
     std::string portName(const char* devicePath) override
     {
         const std::string chemin = cheminLinux(devicePath);

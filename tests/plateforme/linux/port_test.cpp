@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/hors_table.hpp"
 #include "plateforme/plateforme.hpp"
 
@@ -371,17 +373,21 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
     const struct {
         const char* cas;
         Prise prise;
+        const char* nom = nullptr;  // the holder's command, when it names itself
     } cas[] = {
         {"it takes no lock, as cat or a terminal program", Prise::rien},
         {"it set the exclusive mode, which root is not held back by", Prise::exclusif},
         {"it holds the flock", Prise::flock},
         {"it set the exclusive mode and was killed", Prise::exclusifPuisFin},
+        {"ModemManager probes it: a pty has no USB IDs to fill the rule in", Prise::rien,
+         "ModemManager"},
     };
     port_.reset();
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
         const bool exclusive = c.prise == Prise::exclusif || c.prise == Prise::exclusifPuisFin;
         pid_t detenteur = autreProcessus([&] {
+            if (c.nom != nullptr) ::prctl(PR_SET_NAME, c.nom);
             const int fd = ouvrirEsclave();
             return fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0) &&
                    (c.prise != Prise::flock || ::flock(fd, LOCK_EX) == 0);
@@ -391,6 +397,17 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
             "COM1 (/dev/ttyS0) : occupe par un autre programme (port_linux_test, "
             "pid " +
             std::to_string(detenteur) + ") : fermez-le, puis relancez gsicom.";
+        if (c.nom != nullptr) {
+            attendu = "COM1 (/dev/ttyS0) : ModemManager (pid " + std::to_string(detenteur) +
+                      "), le service des modems, le sonde : attendez quelques secondes, puis "
+                      "relancez gsicom ; s il le reprend, faites-lui ignorer ce materiel : la "
+                      "ligne ATTRS{idVendor}==\"VVVV\", ATTRS{idProduct}==\"PPPP\", "
+                      "ENV{ID_MM_DEVICE_IGNORE}=\"1\" (VVVV:PPPP, ses identifiants USB, que lsusb "
+                      "donne) dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control "
+                      "--reload, et debranchez et rebranchez-le ; en dernier recours, sudo "
+                      "systemctl stop ModemManager (le modem mobile d un portable en a besoin : "
+                      "sudo systemctl start ModemManager le rend).";
+        }
         if (c.prise == Prise::exclusifPuisFin) {
             ::kill(detenteur, SIGKILL);
             ::waitpid(detenteur, nullptr, 0);
@@ -761,6 +778,106 @@ TEST(AdaptateursSansPort, EachStateSaysWhyAndWhatToDo)
         EXPECT_EQ(lignes.peutEtre, c.peutEtre ? attendu : std::vector<std::string>{});
         std::filesystem::remove_all(racine);
     }
+}
+
+// What each port of the table is, from a /sys and a /dev of the test's own: nodes made
+// with their device numbers (root), the /sys of each device as the kernel lays it out.
+// Each entry of /sys: "path" a folder, "path=text" a file, "path>target" a link.
+TEST(DescriptionDesPorts, EachPortIsSaidByWhatSysTellsOfItsDevice)
+{
+    const struct {
+        const char* noeud;  // under /dev; "name>target" a link
+        unsigned majeur, mineur;
+        std::vector<std::string> sys;
+        const char* attendu;  // "COMn kind name usbId"; "" nothing said
+    } cas[] = {
+        {"ttyS0",
+         4,
+         64,
+         {"dev/char/4:64>devices/pnp0/00:05/tty/ttyS0", "devices/pnp0/00:05/tty/ttyS0/type=4",
+          "devices/pnp0/00:05/tty/ttyS0/device>devices/pnp0/00:05"},
+         "COM1 uart 16550A "},
+        {"ttyS1",
+         4,
+         65,
+         {"dev/char/4:65>devices/platform/serial8250/tty/ttyS1",
+          "devices/platform/serial8250/tty/ttyS1/type=0"},
+         ""},
+        {"ttyS2",
+         4,
+         66,
+         {"dev/char/4:66>devices/platform/serial8250/tty/ttyS2",
+          "devices/platform/serial8250/tty/ttyS2/type=99"},
+         "COM3 uart  "},
+        {"ttyS3", 136, 7, {}, ""},  // a pty bound there: no device in /sys
+        {"ttyS4>rfcomm0",
+         216,
+         0,
+         {"dev/char/216:0>devices/virtual/tty/rfcomm0", "devices/virtual/tty/rfcomm0"},
+         "COM5 bluetooth  "},
+        {"ttyUSB0",
+         188,
+         0,
+         {"dev/char/188:0>devices/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0",
+          "devices/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0/device>devices/usb1/1-1/1-1:1.0/ttyUSB0",
+          "devices/usb1/1-1/idVendor=0403", "devices/usb1/1-1/idProduct=6001",
+          "devices/usb1/1-1/product=FT232R USB UART"},
+         "COM11 usb FT232R USB UART 0403:6001"},
+        {"ttyACM0",
+         166,
+         0,
+         {"dev/char/166:0>devices/usb1/1-2/1-2:1.0/tty/ttyACM0",
+          "devices/usb1/1-2/1-2:1.0/tty/ttyACM0/device>devices/usb1/1-2/1-2:1.0",
+          "devices/usb1/1-2/idVendor=0525", "devices/usb1/1-2/idProduct=a4a7"},
+         "COM21 usb  0525:a4a7"},
+    };
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root: the nodes are made with mknod";
+    }
+    char dossier[] = "/tmp/gsicom-description-test.XXXXXX";
+    ASSERT_NE(::mkdtemp(dossier), nullptr);
+    const std::filesystem::path racine = dossier;
+    std::filesystem::create_directories(racine / "dev");
+    std::vector<std::string> attendus;
+    for (const auto& c : cas) {
+        std::string noeud = c.noeud;
+        if (const std::size_t lien = noeud.find('>'); lien != std::string::npos) {
+            std::filesystem::create_symlink(noeud.substr(lien + 1),
+                                            racine / "dev" / noeud.substr(0, lien));
+            noeud = noeud.substr(lien + 1);
+        }
+        ASSERT_EQ(
+            ::mknod((racine / "dev" / noeud).c_str(), S_IFCHR | 0660, makedev(c.majeur, c.mineur)),
+            0);
+        for (const std::string& e : c.sys) {
+            const std::size_t egal = e.find('='), lien = e.find('>');
+            const std::filesystem::path chemin = racine / "sys" / e.substr(0, std::min(egal, lien));
+            std::filesystem::create_directories(egal == lien ? chemin : chemin.parent_path());
+            if (egal != std::string::npos) {
+                std::ofstream(chemin) << e.substr(egal + 1) << "\n";
+            } else if (lien != std::string::npos) {
+                std::filesystem::create_symlink(racine / "sys" / e.substr(lien + 1), chemin);
+            }
+        }
+        if (*c.attendu != '\0') attendus.push_back(c.attendu);
+    }
+    std::vector<std::string> decrits;
+    for (const PortDescription& p : decrirePortsLinux(racine / "sys", racine / "dev")) {
+        const char* genre = p.kind == PortKind::usb         ? "usb"
+                            : p.kind == PortKind::uart      ? "uart"
+                            : p.kind == PortKind::bluetooth ? "bluetooth"
+                                                            : "?";
+        decrits.push_back("COM" + std::to_string(p.number) + " " + genre + " " + p.name + " " +
+                          p.usbId);
+    }
+    EXPECT_EQ(decrits, attendus);
+    // No /sys: only the Bluetooth link, by the name its node leads to.
+    const std::vector<PortDescription> sansSys =
+        decrirePortsLinux(racine / "absent", racine / "dev");
+    ASSERT_EQ(sansSys.size(), 1u);
+    EXPECT_EQ(sansSys[0].number, 5);
+    EXPECT_EQ(sansSys[0].kind, PortKind::bluetooth);
+    std::filesystem::remove_all(racine);
 }
 
 }  // namespace
