@@ -8,6 +8,7 @@
 #include <setupapi.h>
 // clang-format on
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -71,7 +72,8 @@ std::string idDuNoeud(DEVINST noeud)
 
 // The USB device whose piece the node is, found up its parents: the interfaces of one
 // adapter, and the ports below them, share it. Empty where the node is no such piece or a
-// parent cannot be read (a configuration manager that gives a node as its own parent).
+// parent cannot be read (a configuration manager that gives a node as its own parent, or
+// one above the bus).
 std::string appareilUsb(DEVINST noeud, std::string id)
 {
     bool monte = false;
@@ -84,7 +86,9 @@ std::string appareilUsb(DEVINST noeud, std::string id)
         id = idDuNoeud(noeud);
         monte = true;
     }
-    return monte && !morceauUsb(id) ? id : std::string();
+    // Only a USB device stands for the adapter: never a node above the bus.
+    const bool usb = _strnicmp(id.c_str(), "USB\\", 4) == 0;
+    return monte && usb && !morceauUsb(id) ? id : std::string();
 }
 
 }  // namespace
