@@ -78,6 +78,7 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
         std::map<long, std::string> reponses = {};  // by request: 1 a, 2 c, 3 the name...
         Erreurs erreurs = {};
         LineErrorFigure figure = LineErrorFigure::errors;
+        void (*machine)(PlateformeSimulee&) = nullptr;  // the ports, where a row says
         int code = 4;
         std::string attendu;
     } cas[] = {
@@ -123,6 +124,21 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
          .attendu = com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom.\n"},
         // The port gone at the name, in the directory (exit 5, as a silent one), and at
         // the erase of the second job (24-26 erase jobs 1 to 3): code 5, no erase done.
+        // The incoming Bluetooth port chosen: no instrument ever answers there.
+        {.operateur = "6\n2\n",
+         .machine =
+             [](PlateformeSimulee& os) {
+                 os.portsPresents = {5, 6};
+                 os.portInstrument = 5;
+                 os.descriptions = {{5, PortKind::bluetoothOutgoing, "", "", "TS16"},
+                                    {6, PortKind::bluetoothIncoming, "", "", ""}};
+             },
+         .attendu = ">> COM5 (simule) : connexion Bluetooth a \"TS16\" (quelques secondes s il est "
+                    "eteint ou hors de portee)...\n>> COM5 (simule) : Bluetooth, port sortant vers "
+                    "\"TS16\" : le port a choisir pour lui\n>> COM6 (simule) : Bluetooth, port "
+                    "entrant : aucun materiel n y repond, choisissez COM5\n"
+                    ">> COM6 (simule) est le port Bluetooth entrant, ou aucun materiel ne repond : "
+                    "relancez gsicom et choisissez COM5, le port sortant.\n"},
         {.raccrocheDes = 3, .attendu = disparu},
         {.raccrocheDes = 10, .code = 5, .attendu = disparu},
         {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",
@@ -169,6 +185,9 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
         banc.preparer = [&](PlateformeSimulee& os) {
             os.erreursDeLigne = c.erreurs;
             os.figureErreurs = c.figure;
+            if (c.machine != nullptr) {
+                c.machine(os);
+            }
         };
         EXPECT_EQ(banc.lancer(c.operateur), c.code) << c.attendu;
         EXPECT_EQ(banc.erreurs, c.attendu);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <set>
 
 #include "banc.hpp"
 #include "serial/echange.hpp"
@@ -250,6 +252,78 @@ TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
         EXPECT_EQ(banc.os->ouvertures.size(), 30u) << reponse;
         EXPECT_TRUE(banc.requetes().empty());
         verifierFinCommune(banc);
+    }
+}
+
+// Standard output lists the ports as ever; standard error says what each listed port
+// is when there is a choice to make, and waits on an outgoing Bluetooth port with a
+// reason on the screen: its device off, the open fails after seconds.
+TEST(ChoixDuPort, EachListedPortIsSaidByWhatItIs)
+{
+    using Kind = PortKind;
+    const PortDescription ftdi{11, Kind::usb, "FT232R USB UART", "0403:6001", ""};
+    const PortDescription uart{1, Kind::uart, "16550A", "", ""};
+    const PortDescription sortant{5, Kind::bluetoothOutgoing, "", "", "TS16 \x1B[2J"};
+    const PortDescription entrant{6, Kind::bluetoothIncoming, "", "", ""};
+    const std::string annonce =
+        ">> COM5 (simule) : connexion Bluetooth a \"TS16 \\x1B[2J\" (quelques secondes s il est "
+        "eteint ou hors de portee)...\n";
+    const struct {
+        std::set<int> presents;
+        std::vector<PortDescription> descriptions;
+        std::map<int, std::uint32_t> sansReponse;
+        std::string liste;
+        std::string erreurs;
+        std::uint64_t attente = 0;  // virtual time the scan took
+    } cas[] = {
+        {{1, 11},
+         {ftdi, uart},
+         {},
+         "\t\t\tCOM 1\n\t\t\tCOM 11\n",
+         ">> COM1 (simule) : port serie du PC (16550A)\n"
+         ">> COM11 (simule) : \"FT232R USB UART\", USB 0403:6001\n"},
+        // One port: no choice to help. A port of which nothing is known: no line.
+        {{11}, {ftdi}, {}, "\t\t\tCOM 11\n", ""},
+        {{1, 3, 11},
+         {ftdi},
+         {},
+         "\t\t\tCOM 1\n\t\t\tCOM 3\n\t\t\tCOM 11\n",
+         ">> COM11 (simule) : \"FT232R USB UART\", USB 0403:6001\n"},
+        {{5, 6},
+         {sortant, entrant},
+         {},
+         "\t\t\tCOM 5\n\t\t\tCOM 6\n",
+         annonce +
+             ">> COM5 (simule) : Bluetooth, port sortant vers \"TS16 \\x1B[2J\" : le port a "
+             "choisir pour lui\n"
+             ">> COM6 (simule) : Bluetooth, port entrant : aucun materiel n y repond, choisissez "
+             "COM5\n"},
+        {{1, 5, 6},
+         {uart, sortant, entrant},
+         {{5, 4000}},
+         "\t\t\tCOM 1\n\t\t\tCOM 6\n",
+         annonce +
+             ">> COM5 (simule) : \"TS16 \\x1B[2J\" n a pas repondu a la connexion (eteint, hors de "
+             "portee ou plus appaire) : allumez-le pres du PC (ou appairez-le de nouveau), puis "
+             "relancez gsicom.\n"
+             ">> COM1 (simule) : port serie du PC (16550A)\n"
+             ">> COM6 (simule) : Bluetooth, port entrant : aucun materiel n y repond\n",
+         4000},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.preparer = [&c](PlateformeSimulee& os) {
+            os.portsPresents = c.presents;
+            os.descriptions = c.descriptions;
+            os.ouverturesSansReponse = c.sansReponse;
+        };
+        EXPECT_EQ(banc.lancer("0\n"), 0);
+        EXPECT_EQ(banc.erreurs, c.erreurs);
+        const std::string texte = banc.apresDemarrage();
+        EXPECT_NE(texte.find("disponibles...\n" + c.liste + "\nEntrez le numero du port\t -> "),
+                  std::string::npos)
+            << texte;
+        EXPECT_EQ(banc.os->maintenant, c.attente);  // the pictures after it do not wait
     }
 }
 

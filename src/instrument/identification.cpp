@@ -2,6 +2,7 @@
 #include "instrument/etapes.hpp"
 #include "serial/echange.hpp"
 #include "serial/liaison.hpp"
+#include "serial/ports_decrits.hpp"
 #include "serial/requetes.hpp"
 
 namespace gsicom {
@@ -13,13 +14,15 @@ constexpr int kMaxRelancesFormats = 100;
 
 // Why no name came, from what the line brought since the port was opened, on one line
 // of standard error: the first that fits. A port that went away is no fault of the
-// instrument. A line at another speed brings no legible reply ended by CR LF: only
-// then do illegible bytes or line errors blame the speed; after such a reply they are
-// added to what the reply says. No run that ends here goes without a line.
+// instrument, nor the incoming Bluetooth port, which no instrument answers, of the cable.
+// A line at another speed brings no legible reply ended by CR LF: only then do illegible
+// bytes or line errors blame the speed; after such a reply they are added to what the
+// reply says. No run that ends here goes without a line.
 void direPourquoiSansNom(Etat& e)
 {
     const std::string port = nomPortChoisi(e);
     const Reception& r = e.recu;
+    const PortDescription* decrit = descriptionDuPort(e.portsDecrits, e.portChoisi);
     const std::uint32_t erreurs = r.erreursLigne.value_or(0);
     const std::string liaison =
         "reglee sur " + std::to_string(e.vitesse) + " bauds, 8 bits, sans parite.";
@@ -32,6 +35,8 @@ void direPourquoiSansNom(Etat& e)
                      ">> %s : aucun octet lisible, mais %s : verifiez le cable et que la liaison "
                      "du materiel est %s\n",
                      port.c_str(), direErreursLigne(erreurs, r.figure).c_str(), liaison.c_str());
+    } else if (r.octets == 0 && decrit != nullptr && decrit->kind == PortKind::bluetoothIncoming) {
+        std::fprintf(e.err, ">> %s\n", portEntrantChoisi(e.portsDecrits, port).c_str());
     } else if (r.octets == 0) {
         std::fprintf(e.err,
                      ">> %s : aucun octet recu du materiel depuis l ouverture du port : verifiez "

@@ -68,6 +68,25 @@ struct DeviceRecord {
     std::string adapterId{};
 };
 
+// What a port's device is, for the operator choosing among several ports: as much as
+// the system tells; every text may be empty. Texts the device gives itself, in UTF-8.
+enum class PortKind {
+    unknown,
+    usb,                // a USB adapter, or the instrument's own USB port
+    uart,               // a serial port of the PC itself
+    bluetooth,          // a Bluetooth link, its direction not known
+    bluetoothOutgoing,  // the PC calls the paired device: the port to choose for it
+    bluetoothIncoming,  // the PC waits for a device to call: an instrument never does
+};
+
+struct PortDescription {
+    int number = 0;  // n of COMn
+    PortKind kind = PortKind::unknown;
+    std::string name;        // what the device is: "FT232R USB UART", "16550A"
+    std::string usbId;       // "0403:6001", where the device has USB IDs
+    std::string remoteName;  // the paired device's name on a Bluetooth link, where known
+};
+
 // An open serial port, owned: destroying it releases the port (CloseHandle).
 class SerialPort {
 public:
@@ -108,6 +127,13 @@ public:
     // elsewhere.
     virtual std::vector<DeviceRecord> listProblemDevices() { return {}; }
     virtual std::vector<std::string> listAdaptersWithoutPort() { return {}; }
+    // What the device behind each of COM1 to COM30 is, read once before the scan opens
+    // any of them, without opening one; a port of which nothing is known is left out.
+    virtual std::vector<PortDescription> describePorts() { return {}; }
+    // Whether the last openPort failed because the device behind the port did not answer
+    // the connection (a Bluetooth link whose far end is off or out of reach), whatever
+    // its `pourquoi` says.
+    virtual bool lastOpenUnanswered() { return false; }
     // The port as the operator's messages name it: "COM1 (/dev/ttyS0)" on Linux, "COM1"
     // on Windows.
     virtual std::string portName(const char* devicePath) = 0;

@@ -8,6 +8,7 @@
 #include "serial/chemin_com.hpp"
 #include "serial/echange.hpp"
 #include "serial/peripheriques_windows.hpp"
+#include "serial/ports_decrits.hpp"
 #include "serial/requetes.hpp"
 
 namespace gsicom {
@@ -55,6 +56,54 @@ void signalerPortsHorsTable(Etat& e, int existants, int disponibles)
     }
 }
 
+enum class Essai { disponible, inutilisable, absent };
+
+// One port of the scan, opened and closed at once. A port held by another program fails
+// the exclusive open: not available. One that exists says why on standard error, one
+// line a port; an outgoing Bluetooth port, whose open waits for its device, says so
+// before it.
+Essai essayerPort(Etat& e, int numero)
+{
+    const std::string chemin = cheminPort(numero);
+    const PortDescription* decrit = descriptionDuPort(e.portsDecrits, numero);
+    const bool bluetooth = decrit != nullptr && decrit->kind == PortKind::bluetoothOutgoing;
+    if (bluetooth) {
+        std::fprintf(e.err, ">> %s\n",
+                     annonceConnexion(*decrit, e.os.portName(chemin.c_str())).c_str());
+        std::fflush(e.err);
+    }
+    std::string pourquoi;
+    if (e.os.openPort(chemin.c_str(), pourquoi) != nullptr) {
+        return Essai::disponible;
+    }
+    if (bluetooth && e.os.lastOpenUnanswered()) {
+        pourquoi = connexionSansReponse(*decrit, e.os.portName(chemin.c_str()));
+    }
+    if (pourquoi.empty()) {
+        return Essai::absent;
+    }
+    std::fprintf(e.err, ">> %s\n", pourquoi.c_str());
+    return Essai::inutilisable;
+}
+
+// What each listed port is, between the list and the prompt; with a single port there
+// is no choice to help.
+void direPortsListes(Etat& e, const std::vector<int>& listes)
+{
+    if (listes.size() < 2) {
+        return;
+    }
+    std::fflush(e.out);
+    for (const int numero : listes) {
+        const std::string ligne = direPortListe(e.portsDecrits, listes, numero,
+                                                e.os.portName(cheminPort(numero).c_str()));
+        if (!ligne.empty()) {
+            std::fprintf(e.err, ">> %s\n", ligne.c_str());
+        }
+    }
+    std::fflush(e.err);
+}
+
 }  // namespace
 
 Issue choisirPort(Etat& e)
@@ -64,17 +113,16 @@ Issue choisirPort(Etat& e)
     std::array<bool, kDernierPort + 1> portsDispo{};  // slot 0 never marks a port
     int nombre = 0;
     int existants = 0;  // available, or saying why not
+    e.portsDecrits = e.os.describePorts();
     for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
-        // A port held by another program fails the exclusive open: not available.
-        // One that exists says why on standard error, one line a port.
-        std::string pourquoi;
-        if (e.os.openPort(cheminPort(numero).c_str(), pourquoi) != nullptr) {
-            portsDispo[numero] = true;
-            ++nombre;
-            ++existants;
-        } else if (!pourquoi.empty()) {
-            std::fprintf(e.err, ">> %s\n", pourquoi.c_str());
-            ++existants;
+        switch (essayerPort(e, numero)) {
+            case Essai::disponible:
+                portsDispo[numero] = true;
+                ++nombre;
+                ++existants;
+                break;
+            case Essai::inutilisable: ++existants; break;
+            case Essai::absent: break;
         }
     }
     signalerPortsHorsTable(e, existants, nombre);
@@ -83,11 +131,14 @@ Issue choisirPort(Etat& e)
         std::fputs("\nPas de ports !\nDehors\n\n", e.out);
         return kCodeOk;
     }
+    std::vector<int> listes;
     for (int numero = kPremierPort; numero <= kDernierPort; ++numero) {
         if (portsDispo[numero]) {
             std::fprintf(e.out, "\t\t\tCOM %i\n", numero);
+            listes.push_back(numero);
         }
     }
+    direPortsListes(e, listes);
     e.portChoisi = demander(e, "\nEntrez le numero du port\t -> ", 0);
     if (e.portChoisi < kPremierPort || e.portChoisi > kDernierPort || !portsDispo[e.portChoisi]) {
         std::fputs(

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "plateforme/plateforme.hpp"
 
@@ -59,7 +60,8 @@ struct Etat {
     char nom_fichier[512] = {};
 
     int portChoisi = 0;
-    std::uint32_t vitesse = 0;  // baud, as chosen at the speed prompt
+    std::vector<PortDescription> portsDecrits;  // read before the scan (Platform::describePorts)
+    std::uint32_t vitesse = 0;                  // baud, as chosen at the speed prompt
     Reception recu;
 };
 

@@ -115,10 +115,19 @@ std::unique_ptr<SerialPort> PlateformeSimulee::openPort(const char* devicePath,
                                                         std::string& pourquoi)
 {
     pourquoi.clear();
+    sansReponse_ = false;
     ouvertures.emplace_back(devicePath);
     constexpr std::size_t kOuverturesDuScan = 30;
     if (echecOuvertureChoisie && ouvertures.size() > kOuverturesDuScan) {
         return nullptr;
+    }
+    for (const auto& [numero, ms] : ouverturesSansReponse) {
+        if (std::string("\\\\.\\COM") + std::to_string(numero) == devicePath) {
+            maintenant += ms;
+            sansReponse_ = true;
+            pourquoi = std::string(devicePath + 4) + " : sans reponse";
+            return nullptr;
+        }
     }
     for (const int numero : portsPresents) {
         if (std::string("\\\\.\\COM") + std::to_string(numero) == devicePath) {

@@ -42,6 +42,10 @@ public:
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;         // their lines, for the ports beyond COM30
     std::vector<DeviceRecord> peripheriquesEnPanne;  // as Windows would give them
+    std::vector<PortDescription> descriptions;       // what each port's device is
+    // Ports whose device does not answer the connection: their open takes this many
+    // milliseconds, then fails (a Bluetooth link to a device switched off).
+    std::map<int, std::uint32_t> ouverturesSansReponse;
 
     // What the run did.
     std::uint64_t maintenant = 0;
@@ -55,6 +59,8 @@ public:
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     std::vector<DeviceRecord> listProblemDevices() override { return peripheriquesEnPanne; }
+    std::vector<PortDescription> describePorts() override { return descriptions; }
+    bool lastOpenUnanswered() override { return sansReponse_; }
     // Not COM1 alone, as Windows says: a message must take the name from here.
     std::string portName(const char* devicePath) override
     {
@@ -72,6 +78,7 @@ public:
 private:
     friend class PortSimule;
     sim::Instrument& instrument_;
+    bool sansReponse_ = false;
 };
 
 }  // namespace gsicom::test
