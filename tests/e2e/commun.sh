@@ -232,9 +232,10 @@ lancer() {
 # links to the machine's ports are not seen in the private /dev, where ttyS0 is the
 # pty; the run's prefix links com1 to it, and its server ends with the run. Of
 # standard error only the program's lines are kept, those that begin with ">>":
-# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine; with
-# sans_com1 set there is no COM1 at all. The tests' cfgmgr32.dll, when peripheriques_wine
-# put it beside the exe, is loaded instead of Wine's own.
+# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine. With
+# sans_com1 set there is no COM1 at all, if the pty is not ttyS0 either (com1.sh --nom),
+# which Wine would make COM1 of. The tests' cfgmgr32.dll, when peripheriques_wine put it
+# beside the exe, is loaded instead of Wine's own.
 lancer_wine() {
     local surcharges=
     [[ $exe_wine == "$EXE" ]] || surcharges=cfgmgr32=n

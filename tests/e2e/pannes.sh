@@ -326,7 +326,8 @@ declare -F entree >/dev/null || entree() { printf '%b' "$reponses"; }
 if [[ $cas == wine-* ]]; then
     [[ -z $natif ]] || { echo "pannes.sh: $base runs natively only: $natif" >&2; exit 2; }
     preparer_wine
-    duree=$((duree + 30))
+    # Wine's start: a few seconds alone, past 30 at a load of 19 on two cores.
+    duree=$((duree + 60))
 elif [[ -n $windows ]]; then
     echo "pannes.sh: $base runs under Wine only: $windows" >&2
     exit 2
