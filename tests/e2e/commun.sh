@@ -95,7 +95,8 @@ lignes_en_panne() {
         IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
         [[ -n $probleme ]] || continue  # a device that works is not read further
         [[ -z $nom || $nom == dword:* ]] && nom=$description
-        printf '%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme" \
+            "$instance"
     done | "$LIGNES" | sed 's/^/>> /'
 }
 
