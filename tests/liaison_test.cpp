@@ -26,11 +26,29 @@ void verifierFinCommune(const Banc& banc)
     EXPECT_EQ(banc.os->pauses, 1);
 }
 
+const DeviceRecord kCom2Desactive{
+    "Communications Port (COM2)", "ACPI\\PNP0501", "Ports", {"*PNP0501"}, 22};
+const std::string kLigneCom2Desactive =
+    "Port serie du PC \"Communications Port (COM2)\" ne donne aucun port : il est desactive "
+    "(code 22) : activez-le dans le Gestionnaire de peripheriques (clic droit, Activer le "
+    "peripherique), puis relancez gsicom.";
+const DeviceRecord kUsbIllisible{"Unknown USB Device (Device Descriptor Request Failed)",
+                                 "USB\\DEVICE_DESCRIPTOR_FAILURE",
+                                 "USB",
+                                 {},
+                                 43};
+const std::string kLigneUsbIllisible =
+    "Peripherique USB \"Unknown USB Device (Device Descriptor Request Failed)\" que Windows n a "
+    "pas pu lire (code 43) : si c est l adaptateur du cable, son cable, sa prise ou le courant "
+    "qu elle donne est en cause : branchez-le sur une autre prise USB du PC lui-meme (sans "
+    "concentrateur) ou changez de cable, puis relancez gsicom.";
+
 // Standard output is the same whatever standard error says: a machine without any
 // serial port is told what to plug in, one whose ports are all held or out of reach
 // is told about those alone, as is one whose adapters give no port (the devices
 // Windows marks with a problem: only serial adapters are named, never by their
-// vendor alone nor a printer port).
+// vendor alone nor a printer port; Linux's lines). A device that may be no adapter
+// leaves the advice to plug one in standing.
 TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
 {
     const std::string ch340 =
@@ -77,18 +95,135 @@ TEST(ChoixDuPort, NoPortEndsTheRunWithCodeZero)
          "donne aucun port : son pilote refuse de le demarrer (code 10) : installez une version "
          "plus ancienne du pilote du fabricant (Prolific) (la derniere refuse parfois les puces "
          "anciennes ou copiees), ou prenez un autre adaptateur, puis relancez gsicom.\n"
-         ">> Adaptateur USB-serie \"P\\xC3\\xA9riph\\xC3\\xA9rique \\x22s\\xC3\\xA9rie\\x22 USB\" "
-         "(0403:6015) ne donne aucun port : il est desactive (code 22) : activez-le dans le "
-         "Gestionnaire de peripheriques (clic droit, Activer le peripherique), puis relancez "
-         "gsicom.\n"
          ">> Adaptateur USB-serie \"CDC\" (2E8A:000A) ne donne aucun port : Windows le signale en "
          "panne (code 43) : debranchez-le, branchez-le sur une autre prise USB et voyez son etat "
          "dans le Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis relancez "
          "gsicom.\n"
-         ">> Port serie \"Communications Port (COM1)\" ne donne aucun port : Windows le signale en "
-         "panne (code 43) : debranchez-le, branchez-le sur une autre prise USB et voyez son etat "
-         "dans le Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis relancez "
+         ">> Port serie du PC \"Communications Port (COM1)\" ne donne aucun port : Windows le "
+         "signale en panne (code 43) : voyez son etat dans le Gestionnaire de peripheriques "
+         "(Proprietes, Etat du peripherique), puis relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"P\\xC3\\xA9riph\\xC3\\xA9rique \\x22s\\xC3\\xA9rie\\x22 USB\" "
+         "(0403:6015) ne donne aucun port : il est desactive (code 22) : activez-le dans le "
+         "Gestionnaire de peripheriques (clic droit, Activer le peripherique), puis relancez "
          "gsicom.\n"},
+        {[](PlateformeSimulee& os) {
+             os.lignesSansPort = {{"Adaptateur USB-serie"}, {}};
+         },
+         {},
+         ">> Adaptateur USB-serie\n"},
+        {[](PlateformeSimulee& os) {
+             os.lignesSansPort = {{}, {"Peripherique USB de FTDI (peut-etre pas ...)"}};
+         },
+         {},
+         ">> Peripherique USB de FTDI (peut-etre pas ...)\n>> Aucun port serie sur cette machine "
+         ": branchez l adaptateur USB-serie du cable (son pilote installe), puis relancez "
+         "gsicom.\n"},
+        // Each code in Microsoft's words; an adapter's interfaces said once, whether
+        // Windows gives their device, their instance IDs show it, or neither (their lines
+        // alike); a printer port under either form of its ID says nothing.
+        {[](PlateformeSimulee&) {},
+         {{"Enhanced Com Port",
+           "USB\\VID_10C4&PID_EA70&REV_0100&MI_00",
+           "",
+           {},
+           28,
+           "USB\\VID_10C4&PID_EA70&MI_00\\6&2B1F3E9A&0&0000",
+           "USB\\VID_10C4&PID_EA70\\0054C7B8"},
+          {"Standard Com Port",
+           "USB\\VID_10C4&PID_EA70&REV_0100&MI_01",
+           "",
+           {},
+           28,
+           "USB\\VID_10C4&PID_EA70&MI_01\\6&2B1F3E9A&0&0001",
+           "USB\\VID_10C4&PID_EA70\\0054C7B8"},
+          {"Dual RS232-HS",
+           "USB\\VID_0403&PID_6010&MI_00",
+           "",
+           {},
+           28,
+           "USB\\VID_0403&PID_6010&MI_00\\6&1C3A7F2&0&0000",
+           ""},
+          {"Dual RS232-HS B",
+           "USB\\VID_0403&PID_6010&MI_01",
+           "",
+           {},
+           28,
+           "usb\\vid_0403&pid_6010&mi_01\\6&1c3a7f2&0&0001",
+           ""},
+          {"USB Serial Port (COM8)",
+           "FTDIBUS\\COMPORT&VID_0403&PID_6010",
+           "Ports",
+           {},
+           10,
+           "FTDIBUS\\VID_0403+PID_6010+FT5R2WJ9A\\0000",
+           "USB\\VID_0403&PID_6010\\FT5R2WJ9"},
+          {"USB Serial Port (COM9)",
+           "FTDIBUS\\COMPORT&VID_0403&PID_6010",
+           "Ports",
+           {},
+           10,
+           "FTDIBUS\\VID_0403+PID_6010+FT5R2WJ9B\\0000",
+           "USB\\VID_0403&PID_6010\\FT5R2WJ9"},
+          {"USB-SERIAL CH342", "USB\\VID_1A86&PID_55D2&MI_00", "", {}, 28},
+          {"USB-SERIAL CH342", "USB\\VID_1A86&PID_55D2&MI_02", "", {}, 28},
+          {"USB Serial Port", "FTDIBUS\\COMPORT&VID_0403&PID_6001", "Ports", {}, 14},
+          {"USB-SERIAL CH340 (COM4)", "USB\\VID_1A86&PID_7523&REV_0264", "Ports", {}, 52},
+          {"Prolific USB-to-Serial Comm Port", "USB\\VID_067B&PID_2303&REV_0300", "Ports", {}, 48},
+          {"USB Serial Device (COM7)", "USB\\VID_2E8A&PID_000A&MI_00", "Ports", {}, 10},
+          {"Communications Port (COM2)", "ACPI\\VEN_PNP&DEV_0501", "Ports", {}, 29},
+          {"Communications Port (COM3)", "ACPI\\PNP0501", "Ports", {"*PNP0501"}, 12},
+          {"Standard Serial over Bluetooth link (COM6)",
+           "BTHENUM\\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&0002",
+           "Ports",
+           {},
+           10},
+          {"Printer Port (LPT1)", "ACPI\\VEN_PNP&DEV_0401", "Ports", {}, 22}},
+         ">> Adaptateur USB-serie \"Enhanced Com Port\" (10C4:EA70) ne donne aucun port : Windows "
+         "n a pas son pilote (code 28) : installez le pilote du "
+         "fabricant (Silicon Labs), puis relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"Dual RS232-HS\" (0403:6010) ne donne aucun port : Windows n a "
+         "pas son pilote (code 28) : installez le pilote du fabricant (FTDI), puis relancez "
+         "gsicom.\n"
+         ">> Adaptateur USB-serie \"USB Serial Port (COM8)\" (0403:6010) ne donne aucun port : "
+         "son pilote refuse de le demarrer (code 10) : installez une version plus ancienne du "
+         "pilote du fabricant (FTDI) (la derniere refuse parfois les puces anciennes ou copiees), "
+         "ou prenez un autre adaptateur, puis relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"USB-SERIAL CH342\" (1A86:55D2) ne donne aucun port : Windows "
+         "n a pas son pilote (code 28) : installez le pilote du fabricant (WCH), puis relancez "
+         "gsicom.\n"
+         ">> Adaptateur USB-serie \"USB Serial Port\" (0403:6001) ne donne aucun port : Windows "
+         "doit redemarrer pour le faire marcher (code 14) : redemarrez le PC, puis relancez "
+         "gsicom.\n"
+         ">> Adaptateur USB-serie \"USB-SERIAL CH340 (COM4)\" (1A86:7523) ne donne aucun port : "
+         "Windows ne peut pas verifier la signature de son pilote (code 52) : installez le pilote "
+         "signe du fabricant (WCH), puis relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"Prolific USB-to-Serial Comm Port\" (067B:2303) ne donne aucun "
+         "port : Windows bloque son pilote, connu pour poser probleme (code 48) : installez la "
+         "version actuelle du pilote du fabricant (Prolific), que Windows ne bloque pas, puis "
+         "relancez gsicom.\n"
+         ">> Adaptateur USB-serie \"USB Serial Device (COM7)\" (2E8A:000A) ne donne aucun port : "
+         "son pilote refuse de le demarrer (code 10) : voyez son etat dans le Gestionnaire de "
+         "peripheriques (Proprietes, Etat du peripherique), puis relancez gsicom.\n"
+         ">> Port serie du PC \"Communications Port (COM2)\" ne donne aucun port : le "
+         "micrologiciel du PC l a desactive (code 29) : activez-le dans la configuration du "
+         "micrologiciel du PC (BIOS ou UEFI, a l allumage), puis relancez gsicom.\n"
+         ">> Port serie du PC \"Communications Port (COM3)\" ne donne aucun port : Windows lui "
+         "signale un probleme (code 12) : voyez son etat dans le Gestionnaire de peripheriques "
+         "(Proprietes, Etat du peripherique), puis relancez gsicom.\n"
+         ">> Port serie Bluetooth \"Standard Serial over Bluetooth link (COM6)\" ne donne aucun "
+         "port : son pilote refuse de le demarrer (code 10) : voyez son etat dans le Gestionnaire "
+         "de peripheriques (Proprietes, Etat du peripherique), puis relancez gsicom.\n"},
+        // A port disabled on purpose and a USB device Windows could not read may explain
+        // why no port is available, but the cable may just be missing: said, and the
+        // "branchez" line too; a port held by another program stands for that line.
+        {[](PlateformeSimulee&) {},
+         {kCom2Desactive, kUsbIllisible},
+         ">> " + kLigneCom2Desactive + "\n>> " + kLigneUsbIllisible +
+             "\n>> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable "
+             "(son pilote installe), puis relancez gsicom.\n"},
+        {[](PlateformeSimulee& os) { os.portsPresents = os.portsOccupes = {3}; },
+         {kCom2Desactive},
+         ">> COM3 : occupe\n>> " + kLigneCom2Desactive + "\n"},
     };
     for (const auto& c : cas) {
         Banc banc;
@@ -116,6 +251,7 @@ TEST(ChoixDuPort, AnAnswerThatIsNotAListedPortShowsTheCounterAndNeverOpens)
             os.portsPresents = {1, 3};
             os.portsOccupes = {3};  // held by another program: not listed
             os.portsHorsTable = {"COM34 existe"};
+            os.peripheriquesEnPanne = {kCom2Desactive, kUsbIllisible};  // no news: COM1 serves
         };
         EXPECT_EQ(banc.lancer(reponse), 0) << reponse;
         const std::string texte = banc.apresDemarrage();

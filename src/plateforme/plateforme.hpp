@@ -59,6 +59,21 @@ struct DeviceRecord {
     std::string deviceClass;  // "Ports"; empty with no driver
     std::vector<std::string> compatibleIds;  // "USB\Class_02&SubClass_02&Prot_01"...
     std::uint32_t problem = 0;               // the Device Manager's code: 28, 10...
+    // Its own instance ID: "USB\VID_10C4&PID_EA70&MI_00\6&2B1F3E9A&0&0000"; empty where
+    // unread.
+    std::string instanceId{};
+    // The instance ID of the USB device it is part of, for an interface (&MI_nn) or a port
+    // a maker's bus driver makes (FTDIBUS\...): "USB\VID_10C4&PID_EA70\0001". Empty for a
+    // device that is none, or where its parents could not be read.
+    std::string adapterId{};
+};
+
+// The lines of the USB devices plugged in that give no port: those of serial adapters,
+// and those of devices that may not be one (known by their maker and a vendor class
+// alone), which leave the scan's advice to plug an adapter in standing.
+struct LignesSansPort {
+    std::vector<std::string> adaptateurs;
+    std::vector<std::string> peutEtre;
 };
 
 // What a port's device is, for the operator choosing among several ports: as much as
@@ -115,10 +130,11 @@ public:
     virtual std::vector<std::string> listUnreachablePorts() = 0;
     // The USB-serial adapters plugged in that give no port, for the scan to say why
     // (adaptateurs.hpp). Windows gives the devices it marks with a problem, which shared
-    // code sorts and words; Linux words its own lines, from /sys and the kernel's module
-    // index, one each without its newline. Either is empty elsewhere.
+    // code sorts and words (peripheriques_windows.hpp); Linux words its own lines, from
+    // /sys and the kernel's module index, one each without its newline (LignesSansPort).
+    // Either is empty elsewhere.
     virtual std::vector<DeviceRecord> listProblemDevices() { return {}; }
-    virtual std::vector<std::string> listAdaptersWithoutPort() { return {}; }
+    virtual LignesSansPort listAdaptersWithoutPort() { return {}; }
     // What the device behind each of COM1 to COM30 is, read once before the scan opens
     // any of them, without opening one; a port of which nothing is known is left out.
     virtual std::vector<PortDescription> describePorts() { return {}; }
@@ -131,7 +147,9 @@ public:
     virtual std::string portName(const char* devicePath) = 0;
     // Whether the port may be the instrument's own (a USB port the instrument gives
     // itself, a Bluetooth link), which switching the instrument off or taking it out of
-    // reach takes away too. Windows does not tell: always true there.
+    // reach takes away too. Windows does not tell: always true there. Linux judges the
+    // device its links led to when the port was last opened: udev removes the links
+    // (/dev/serial/by-id/..., its rules' own) with the device.
     virtual bool instrumentMayOwnPort(const char* devicePath) = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::tm localTime() = 0;

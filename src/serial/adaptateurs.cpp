@@ -1,8 +1,6 @@
 #include "serial/adaptateurs.hpp"
 
-#include <cctype>
 #include <cstdio>
-#include <optional>
 
 namespace gsicom {
 
@@ -32,96 +30,6 @@ const Fabricant* fabricant(std::uint16_t vid)
         }
     }
     return nullptr;
-}
-
-std::string enMinuscules(std::string texte)
-{
-    for (char& c : texte) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return texte;
-}
-
-bool commencePar(const std::string& texte, const std::string& debut)
-{
-    return enMinuscules(texte.substr(0, debut.size())) == enMinuscules(debut);
-}
-
-// The four hex digits after `cle` in a Windows device ID ("VID_" in
-// "USB\VID_1A86&PID_7523&REV_0264"), in any case.
-std::optional<std::uint16_t> champHex(const std::string& id, const char* cle)
-{
-    const std::size_t debut = enMinuscules(id).find(enMinuscules(cle));
-    if (debut == std::string::npos) {
-        return std::nullopt;
-    }
-    const std::string chiffres = id.substr(debut + std::char_traits<char>::length(cle), 4);
-    unsigned valeur = 0;
-    for (const char c : chiffres) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return std::nullopt;
-        }
-        valeur = valeur * 16 + (std::isdigit(static_cast<unsigned char>(c))
-                                    ? c - '0'
-                                    : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
-    }
-    return chiffres.size() == 4 ? std::optional<std::uint16_t>(valeur) : std::nullopt;
-}
-
-bool parmi(const std::vector<std::string>& ids, const char* debut)
-{
-    for (const std::string& id : ids) {
-        if (commencePar(id, debut)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// *PNP0400 and *PNP0401: a printer port, which the Ports class holds too.
-bool portParallele(const DeviceRecord& p)
-{
-    return enMinuscules(p.hardwareId).find("pnp040") != std::string::npos ||
-           parmi(p.compatibleIds, "*PNP040");
-}
-
-bool adaptateurSerie(const DeviceRecord& p, const std::optional<std::uint16_t>& vid,
-                     const std::optional<std::uint16_t>& pid)
-{
-    if (p.problem == 0 || portParallele(p)) {
-        return false;
-    }
-    const bool sansPilote = p.deviceClass.empty() || p.problem == 28;
-    return enMinuscules(p.deviceClass) == "ports" || (vid && pid && pontUsbSerie(*vid, *pid)) ||
-           (sansPilote && parmi(p.compatibleIds, "USB\\Class_02&SubClass_02"));
-}
-
-// Why, and what to do, for the Device Manager's problem code.
-std::string remede(std::uint32_t code, const char* nomFabricant)
-{
-    const std::string numero = " (code " + std::to_string(code) + ") : ";
-    const std::string duFabricant = nomFabricant != nullptr
-                                        ? std::string(" du fabricant (") + nomFabricant + ")"
-                                        : std::string(" du fabricant de l adaptateur");
-    switch (code) {
-        case 28:
-            return "Windows n a pas son pilote" + numero + "installez le pilote" + duFabricant +
-                   ", puis relancez gsicom.";
-        case 10:
-            return "son pilote refuse de le demarrer" + numero +
-                   "installez une version plus ancienne du pilote" + duFabricant +
-                   " (la derniere refuse parfois les puces anciennes ou copiees), ou prenez un "
-                   "autre adaptateur, puis relancez gsicom.";
-        case 22:
-            return "il est desactive" + numero +
-                   "activez-le dans le Gestionnaire de peripheriques (clic droit, Activer le "
-                   "peripherique), puis relancez gsicom.";
-        default:
-            return "Windows le signale en panne" + numero +
-                   "debranchez-le, branchez-le sur une autre prise USB et voyez son etat dans le "
-                   "Gestionnaire de peripheriques (Proprietes, Etat du peripherique), puis "
-                   "relancez gsicom.";
-    }
 }
 
 }  // namespace
@@ -163,27 +71,6 @@ std::string debutSansPort(const std::string& quoi, const std::string& nom, const
 {
     return quoi + (nom.empty() ? "" : " \"" + echappe(nom) + "\"") +
            (ids.empty() ? "" : " (" + ids + ")") + " ne donne aucun port : ";
-}
-
-std::vector<std::string> adaptateursSansPortWindows(const std::vector<DeviceRecord>& peripheriques)
-{
-    std::vector<std::string> lignes;
-    for (const DeviceRecord& p : peripheriques) {
-        const std::optional<std::uint16_t> vid = champHex(p.hardwareId, "VID_");
-        const std::optional<std::uint16_t> pid = champHex(p.hardwareId, "PID_");
-        if (!adaptateurSerie(p, vid, pid)) {
-            continue;
-        }
-        std::string ids;
-        if (vid && pid) {
-            char texte[10];
-            std::snprintf(texte, sizeof texte, "%04X:%04X", unsigned(*vid), unsigned(*pid));
-            ids = texte;
-        }
-        lignes.push_back(debutSansPort(vid ? "Adaptateur USB-serie" : "Port serie", p.name, ids) +
-                         remede(p.problem, vid ? fabricantDePonts(*vid) : nullptr));
-    }
-    return lignes;
 }
 
 }  // namespace gsicom

@@ -1,8 +1,8 @@
 // The USB-serial adapters plugged in that give no port, in the operator's words: the
-// bridge chips gsicom knows by their USB IDs, how a line about one begins, and the lines
-// for the devices Windows marks with a problem (Linux words its own lines from /sys,
-// linux/adaptateurs.cpp, with the same pieces). Shared by every build, so that the
-// matching and the words run in the native tests.
+// bridge chips gsicom knows by their USB IDs and how a line about one begins, for the
+// lines of both systems (Linux words its own from /sys, linux/adaptateurs.cpp; Windows'
+// devices with a problem are sorted and worded in peripheriques_windows.hpp). Shared by
+// every build, so that the matching and the words run in the native tests.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +30,5 @@ std::string echappe(const std::string& octets);
 // name quoted where it has one, its IDs ("1a86:7523") where known, and that it gives no
 // port, up to the reason.
 std::string debutSansPort(const std::string& quoi, const std::string& nom, const std::string& ids);
-
-// One line each, without its newline, for the serial adapters among the devices Windows
-// marks with a problem: a device whose class is Ports, a known bridge product, or, with
-// no driver, a CDC ACM one; never a parallel port.
-std::vector<std::string> adaptateursSansPortWindows(const std::vector<DeviceRecord>& peripheriques);
 
 }  // namespace gsicom

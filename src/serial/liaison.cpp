@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "console/ecran.hpp"
-#include "serial/adaptateurs.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/echange.hpp"
+#include "serial/peripheriques_windows.hpp"
 #include "serial/ports_decrits.hpp"
 #include "serial/requetes.hpp"
 
@@ -28,21 +28,32 @@ std::string nomPortChoisi(Etat& e)
 namespace {
 
 // The ports beyond the scan's reach, named, then the USB-serial adapters plugged in
-// that give no port, each with why; or, where the machine has none of these and no
-// serial port at all, what to plug in.
-void signalerPortsHorsTable(Etat& e, int existants)
+// that give no port, each with why, and the devices that may be one; where no port is
+// available, the devices that may explain it without being sure to (a port disabled on
+// purpose, a USB device Windows could not read); and where the machine has no serial port
+// and nothing explains it, what to plug in.
+void signalerPortsHorsTable(Etat& e, int existants, int disponibles)
 {
     std::vector<std::string> lignes = e.os.listUnreachablePorts();
-    for (std::string& ligne : adaptateursSansPortWindows(e.os.listProblemDevices())) {
+    LignesWindows windows = adaptateursSansPortWindows(e.os.listProblemDevices());
+    for (std::string& ligne : windows.adaptateurs) {
         lignes.push_back(std::move(ligne));
     }
-    for (std::string& ligne : e.os.listAdaptersWithoutPort()) {
+    LignesSansPort usb = e.os.listAdaptersWithoutPort();
+    for (std::string& ligne : usb.adaptateurs) {
+        lignes.push_back(std::move(ligne));
+    }
+    const bool aucun = lignes.empty();
+    for (std::string& ligne : usb.peutEtre) {
         lignes.push_back(std::move(ligne));
     }
     for (const std::string& ligne : lignes) {
         std::fprintf(e.err, ">> %s\n", ligne.c_str());
     }
-    if (existants == 0 && lignes.empty()) {
+    for (std::size_t i = 0; disponibles == 0 && i < windows.siAucunPort.size(); ++i) {
+        std::fprintf(e.err, ">> %s\n", windows.siAucunPort[i].c_str());
+    }
+    if (existants == 0 && aucun) {
         std::fputs(
             ">> Aucun port serie sur cette machine : branchez l adaptateur USB-serie du cable (son "
             "pilote installe), puis relancez gsicom.\n",
@@ -119,7 +130,7 @@ Issue choisirPort(Etat& e)
             case Essai::absent: break;
         }
     }
-    signalerPortsHorsTable(e, existants);
+    signalerPortsHorsTable(e, existants, nombre);
     std::fprintf(e.out, "\nIl y a eu %i port(s) disponibles...\n", nombre);
     if (nombre == 0) {
         std::fputs("\nPas de ports !\nDehors\n\n", e.out);

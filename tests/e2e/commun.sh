@@ -16,7 +16,7 @@ lire_arguments() {
     for a in "$@"; do
         case $a in
             GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | EXE=* | WINE=* | \
-                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
+                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | MODEMMANAGER=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac
@@ -95,7 +95,8 @@ lignes_en_panne() {
         IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
         [[ -n $probleme ]] || continue  # a device that works is not read further
         [[ -z $nom || $nom == dword:* ]] && nom=$description
-        printf '%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme" \
+            "$instance"
     done | "$LIGNES" | sed 's/^/>> /'
 }
 

@@ -8,7 +8,8 @@
 # whether KVM works here (TCG always does) and writes the accelerator into ACCEL.
 # NAME=VALUE: GSICOM, SIM, MEMOIRE as for ../e2e/session.sh; NOYAU, the folder that
 # tools/paquets.sh's gsicom_noyau fills (the kernel in NOYAU/VERSION); RELAIS,
-# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); ACCEL.
+# relais_telnet; BRLTTY, the stand-in for brltty (brltty.cpp); MODEMMANAGER, the one for
+# ModemManager (modemmanager.cpp); ACCEL.
 # The guest is an initramfs: busybox, the kernel's modules that gsicom_noyau kept (with
 # modules.dep and modules.alias, under /lib/modules/VERSION), gsicom with the libraries
 # it links, and an init that runs gsicom once with the case's answers, prints its exit
@@ -87,48 +88,58 @@ premieres() { head -n "$1" <<<"$job2"; }
 lien=8250 sim=() reponses='1\n2\n2\n1\n1\n' attendu=0 erreurs=() sortie=() absent=() journal=()
 fichier= requetes= uarts=2 adaptateurs=0 compte=root avant= debranche= eteint= coupure= serie=
 com1='COM1 (/dev/ttyS0)' com11='COM11 (/dev/ttyUSB0)' com21='COM21 (/dev/ttyACM0)'
+# Each listed port said by what /sys tells of it, when two or more are listed: QEMU's
+# UARTs (the link, the console), its FTDI adapter, g_serial's ACM function.
+d1=">> $com1 : port serie du PC (16550A)" d2='>> COM2 (/dev/ttyS1) : port serie du PC (16550A)'
+ftdi_sys='"QEMU USB SERIAL", USB 0403:6001' d11=">> $com11 : $ftdi_sys"
+d21=">> $com21 : \"Gadget Serial v2.4\", USB 0525:a4a7"
 case $cas in
     8250)  # a download through the 8250 driver
-        fichier='entier PONT-EST' requetes=$job2 ;;
+        fichier='entier PONT-EST' requetes=$job2 erreurs=("$d1" "$d2") ;;
     ftdi)  # and through ftdi_sio
-        lien=ftdi reponses='11\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+        lien=ftdi reponses='11\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        erreurs=("$d1" "$d2" "$d11") ;;
     vitesse-fausse)  # the instrument at 9600 baud, gsicom at 19200: the UART's divisor
         # sets the pty's speed, at which the simulator garbles its replies
         sim=(--vitesse 9600) attendu=4 sortie=('Le materiel ne donne pas son identite.')
-        erreurs=(">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
+        erreurs=("$d1" "$d2" ">> $com1 : @OCTETS@ octet(s) recu(s) depuis l ouverture du port, dont @OCTETS@ illisible(s) : la liaison du materiel n est sans doute pas reglee sur 19200 bauds, 8 bits, sans parite.")
         journal=('# vitesse de la ligne 19200 bauds, appareil a 9600 : rien n est compris')
         requetes=$(premieres 3) ;;
     vitesse-9600)  # both at 9600: the download
-        sim=(--vitesse 9600) reponses='1\n1\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+        sim=(--vitesse 9600) reponses='1\n1\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        erreurs=("$d1" "$d2") ;;
     break)  # a break on the line at the second line of the job: counted by the 8250
         # driver, its NUL dropped (IGNBRK), the file whole
         lien=telnet coupure=18 fichier='entier PONT-EST' requetes=$job2 serie='^0: .* brk:1'
-        erreurs=('>> Attention : 1 erreur(s) de ligne pendant le transfert : des octets de @FICHIER@ peuvent etre faux : verifiez-le avant de supprimer le job.') ;;
+        erreurs=("$d1" "$d2" '>> Attention : 1 erreur(s) de ligne pendant le transfert : des octets de @FICHIER@ peuvent etre faux : verifiez-le avant de supprimer le job.') ;;
     debranche)  # the adapter pulled out while gsicom waits for the third line (the
         # simulator is silent from then on, so that no line is in flight)
         lien=ftdi reponses='11\n2\n2\n1\n1\n' sim=(--silence-des 18) debranche=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com11 a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete."
+        erreurs=("$d1" "$d2" "$d11" ">> Transfert interrompu : le port $com11 a disparu : le cable ou l adaptateur a ete debranche, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     acm)  # a download through cdc-acm, the instrument's own USB port
-        lien=acm reponses='21\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2 ;;
+        lien=acm reponses='21\n2\n2\n1\n1\n' fichier='entier PONT-EST' requetes=$job2
+        erreurs=("$d2" "$d21") ;;
     acm-eteint)  # the instrument switched off while gsicom waits for the third line:
         # its port goes, and the words name it
         lien=acm reponses='21\n2\n2\n1\n1\n' sim=(--silence-des 18) eteint=18
         attendu=5 fichier='entier PONT-EST' requetes=$(premieres 18)
-        erreurs=(">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete."
+        erreurs=("$d2" "$d21" ">> Transfert interrompu : le port $com21 a disparu : le cable ou l adaptateur a ete debranche, le materiel eteint ou hors de portee, ou le pilote du port s est arrete."
             '>> Fichier incomplet : @FICHIER@ (2 lignes)') ;;
     uarts-vides)  # ttyS2 and ttyS3, which the kernel makes with no UART behind them:
         # not ports, so 3 is a number like any other outside the list
         uarts=4 reponses='3\n'
         sortie=('Il y a eu 2 port(s) disponibles...' $'\t\t\tCOM 1' $'\t\t\tCOM 2'
             $'\tAdressez-vous au guichet 35')
-        absent=($'\t\t\tCOM 3' $'\t\t\tCOM 4') ;;
+        absent=($'\t\t\tCOM 3' $'\t\t\tCOM 4') erreurs=("$d1" "$d2") ;;
     douze)  # twelve adapters: ttyUSB10 and ttyUSB11 are past COM20; ttyUSB10 brought
         # in as COM5 the way gsicom's line says (a USB adapter under a ttyS name is a port)
         lien=ftdi adaptateurs=12 reponses='0\n' avant='ln -s /dev/ttyUSB10 /dev/ttyS4'
         for n in 5 {11..20}; do sortie+=($'\t\t\t'"COM $n"); done
-        erreurs=(">> /dev/ttyUSB11 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM6 : sudo ln -s /dev/ttyUSB11 /dev/ttyS5 (jusqu au redemarrage), puis relancez gsicom.") ;;
+        erreurs=(">> /dev/ttyUSB11 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM6 : sudo ln -s /dev/ttyUSB11 /dev/ttyS5 (jusqu au redemarrage), puis relancez gsicom."
+            "$d1" "$d2" ">> COM5 (/dev/ttyS4) : $ftdi_sys")
+        for n in {0..9}; do erreurs+=(">> COM$((n + 11)) (/dev/ttyUSB$n) : $ftdi_sys"); done ;;
     sans-dialout)  # an account outside dialout, the ports root:dialout 0660 as udev
         # makes them; ttyS2 and ttyS3, with no UART behind them, refused too: not named
         compte=geometre uarts=4 reponses='1\n' sortie=('Il y a eu 0 port(s) disponibles...')
@@ -137,7 +148,8 @@ case $cas in
     brltty | sans-module | delie | puce-inconnue)  # the adapter gives no ttyUSB0: its
         # interface taken through usbfs by a program named brltty (@PID@ its pid), as the
         # braille daemon does; ftdi_sio unloaded; the driver unbound; or no module of the
-        # kernel knows the chip (its index made without ftdi_sio). Standard output as
+        # kernel knows the chip (its index made without ftdi_sio's aliases: ftdi_sio is
+        # given its IDs). Standard output as
         # with no adapter; standard error names it, why, and what to do
         lien=ftdi reponses='0\n' sortie=('Il y a eu 2 port(s) disponibles...') absent=($'\t\t\tCOM 11')
         ftdi='>> Adaptateur USB-serie "QEMU USB SERIAL" (0403:6001) ne donne aucun port : '
@@ -150,8 +162,22 @@ n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); d
             delie) avant='echo 1-1:1.0 >/sys/bus/usb/drivers/ftdi_sio/unbind'
                 erreurs=("${ftdi}aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez et rebranchez l adaptateur, puis relancez gsicom.") ;;
             puce-inconnue) avant='rmmod ftdi_sio; m=/lib/modules/$(uname -r); grep -v " ftdi_sio$" $m/modules.alias >$m/a; mv $m/a $m/modules.alias'
-                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait cette puce : installez le pilote du fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom.") ;;
-        esac ;;
+                erreurs=("${ftdi}aucun module de ce noyau (${noyau##*/}) ne connait ce produit : donnez-le au pilote ftdi_sio (jusqu au redemarrage) : sudo modprobe ftdi_sio, puis echo 0403 6001 | sudo tee /sys/bus/usb-serial/drivers/ftdi_sio/new_id, et relancez gsicom.") ;;
+        esac
+        erreurs+=("$d1" "$d2") ;;
+    modemmanager | modemmanager-compte)  # ttyACM0 held in exclusive mode by a process
+        # named ModemManager (@PID@ its pid), as that service holds a new CDC ACM port while
+        # it probes it: its remedies, the rule with the gadget's IDs. Root sees it hold the
+        # port; an account of dialout sees it only run. COM2 alone listed: none described
+        lien=acm reponses='0\n' sortie=('Il y a eu 1 port(s) disponibles...')
+        avant='/ModemManager /dev/ttyACM0 >/pris &
+n=0; while ! grep -q pris /pris && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; cat /pris'
+        qui='ModemManager (pid @PID@), le service des modems, le sonde'
+        if [[ $cas == modemmanager-compte ]]; then
+            compte=geometre qui='pris en exclusif par un programme d un autre compte, sans doute ModemManager (pid @PID@), le service des modems, qui le sonde'
+            avant+='; chown root:dialout /dev/ttyACM0; chmod 660 /dev/ttyACM0; sed -i "s/^dialout:x:20:$/&geometre/" /etc/group'
+        fi
+        erreurs=(">> $com21 : $qui : attendez quelques secondes, puis relancez gsicom ; s il le reprend, faites-lui ignorer ce materiel : la ligne ATTRS{idVendor}==\"0525\", ATTRS{idProduct}==\"a4a7\", ENV{ID_MM_DEVICE_IGNORE}=\"1\" dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control --reload, et debranchez et rebranchez-le ; en dernier recours, sudo systemctl stop ModemManager (le modem mobile d un portable en a besoin : sudo systemctl start ModemManager le rend).") ;;
     *) echo "pilotes.sh: unknown case: $cas" >&2; exit 2 ;;
 esac
 [[ $lien == ftdi ]] && ((adaptateurs == 0)) && adaptateurs=1
@@ -175,9 +201,10 @@ trap fin_invite EXIT
 racine=$travail/racine
 mkdir -p "$racine"/{bin,dev,proc,sys,etc} && ln -s bin "$racine/sbin" && cp -a "$noyau/lib" "$racine/" || exit 1
 busybox=$(command -v busybox) || sans "no busybox: apt-get install busybox-static"
-cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$racine/" || exit 1
+cp "$busybox" "$racine/bin/busybox" && cp "$GSICOM" "$racine/gsicom" && cp "$BRLTTY" "$MODEMMANAGER" "$racine/" ||
+    exit 1
 for a in $("$busybox" --list); do [[ $a == busybox ]] || ln -s busybox "$racine/bin/$a"; done
-for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY"; do ldd "$b"; done 2>/dev/null |
+for l in $(for b in "$GSICOM" "$busybox" "$BRLTTY" "$MODEMMANAGER"; do ldd "$b"; done 2>/dev/null |
     awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
     cp --parents -L "$l" "$racine/" || exit 1
 done
@@ -253,7 +280,7 @@ accel=tcg
 mkfifo "$travail/moniteur.in" "$travail/moniteur.out" || exit 1
 exec 3<>"$travail/moniteur.in"  # held open both ways: a write never waits for QEMU
 machine+=(-accel "$accel" -initrd "$travail/initrd"
-    -append "console=ttyS1,115200 quiet loglevel=1 panic=-1 8250.nr_uarts=$uarts"
+    -append "console=ttyS1,115200 quiet loglevel=1 panic=-1 no_timer_check 8250.nr_uarts=$uarts"
     -chardev "file,id=console,path=$travail/invite.txt"
     -chardev "pipe,id=moniteur,path=$travail/moniteur" -mon chardev=moniteur,mode=readline)
 case $lien in

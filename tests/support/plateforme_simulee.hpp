@@ -42,6 +42,7 @@ public:
     std::tm heure = heureParDefaut();
     std::vector<std::string> portsHorsTable;         // their lines, for the ports beyond COM30
     std::vector<DeviceRecord> peripheriquesEnPanne;  // as Windows would give them
+    LignesSansPort lignesSansPort;                   // as Linux words them
     std::vector<PortDescription> descriptions;       // what each port's device is
     // Ports whose device does not answer the connection: their open takes this many
     // milliseconds, then fails (a Bluetooth link to a device switched off).
@@ -59,6 +60,7 @@ public:
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override;
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTable; }
     std::vector<DeviceRecord> listProblemDevices() override { return peripheriquesEnPanne; }
+    LignesSansPort listAdaptersWithoutPort() override { return lignesSansPort; }
     std::vector<PortDescription> describePorts() override { return descriptions; }
     bool lastOpenUnanswered() override { return sansReponse_; }
     // Not COM1 alone, as Windows says: a message must take the name from here.

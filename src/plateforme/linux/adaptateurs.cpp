@@ -14,6 +14,7 @@
 
 #include "plateforme/linux/modules.hpp"
 #include "plateforme/linux/uart.hpp"
+#include "plateforme/linux/usbfs.hpp"
 #include "serial/adaptateurs.hpp"
 
 namespace gsicom {
@@ -47,65 +48,11 @@ std::string cibleDuLien(const std::string& lien)
     return n > 0 ? base(std::string(cible, static_cast<std::size_t>(n))) : std::string();
 }
 
-// The process that holds the USB device's node (`noeud`, /dev/bus/usb/BBB/DDD), found by
-// its descriptors (another account's only as root); else a running brltty, named alone.
-struct Tenant {
-    long pid = 0;
-    std::string commande;
-    bool parSonNoeud = false;
-};
-
-bool tientLeNoeud(const std::string& fds, const std::string& noeud)
-{
-    const Dossier d = ouvrirDossier(fds);
-    char cible[64];
-    while (d != nullptr && !noeud.empty()) {
-        const dirent* entree = ::readdir(d.get());
-        if (entree == nullptr) {
-            break;
-        }
-        const ssize_t n = ::readlinkat(::dirfd(d.get()), entree->d_name, cible, sizeof cible);
-        if (n > 0 && noeud == std::string(cible, static_cast<std::size_t>(n))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The processes' names first, and the descriptors of a brltty before any other's: most
-// often it is the holder, and then no other process's descriptors are read (as root,
-// thousands of them on a desktop).
-Tenant chercherTenant(const std::string& proc, const std::string& noeud)
-{
-    std::vector<Tenant> processus;
-    const Dossier d = ouvrirDossier(proc);
-    while (d != nullptr) {
-        const dirent* entree = ::readdir(d.get());
-        if (entree == nullptr) {
-            break;
-        }
-        char* fin = nullptr;
-        const long pid = std::strtol(entree->d_name, &fin, 10);
-        if (*fin == '\0' && pid > 0) {
-            processus.push_back({pid, premiereLigne(proc + "/" + entree->d_name + "/comm")});
-        }
-    }
-    std::stable_partition(processus.begin(), processus.end(),
-                          [](const Tenant& t) { return t.commande == "brltty"; });
-    for (Tenant& t : processus) {
-        if (tientLeNoeud(proc + "/" + std::to_string(t.pid) + "/fd", noeud)) {
-            t.parSonNoeud = true;
-            return t;
-        }
-    }
-    return !processus.empty() && processus.front().commande == "brltty" ? processus.front()
-                                                                        : Tenant{};
-}
-
 struct Usb {
     std::optional<std::uint16_t> vid, pid;
     std::string ids;  // "0403:6001", as lsusb writes them; empty when unknown
     std::string produit;
+    bool pont = false;  // a bridge product gsicom knows (serial/adaptateurs.hpp)
 };
 
 std::optional<std::uint16_t> hex4(const std::string& texte)
@@ -115,6 +62,12 @@ std::optional<std::uint16_t> hex4(const std::string& texte)
     return texte.size() == 4 && *fin == '\0' ? std::optional<std::uint16_t>(valeur) : std::nullopt;
 }
 
+// A line, and whether it stands for a device that may not be a serial adapter.
+struct Ligne {
+    std::string texte;
+    bool peutEtre = false;
+};
+
 // What is said of one USB device, from its folder in /sys and its interfaces' folders.
 class Examen {
 public:
@@ -122,12 +75,13 @@ public:
         : sys_(std::move(sys)), proc_(std::move(proc)), index_(std::move(modules))
     {
     }
-    std::string ligne(const std::string& appareil, const std::vector<std::string>& interfaces);
+    Ligne ligne(const std::string& appareil, const std::vector<std::string>& interfaces);
 
 private:
     std::string quoi_;  // what the line calls the device
-    std::string tenuParUsbfs(const std::string& appareil);
+    bool peutEtre_ = false;
     std::string sansPilote(const std::string& interface, const Usb& usb);
+    std::string inconnu(const std::string& interface, const Usb& usb);
     bool piloteSerie(const std::string& pilote);
     std::string sys_, proc_;
     IndexDesModules index_;
@@ -154,9 +108,30 @@ bool cdcAcm(const std::string& interface)
            premiereLigne(interface + "/bInterfaceSubClass") == "02";
 }
 
+bool refuse(const std::string& dossier)
+{
+    return premiereLigne(dossier + "/authorized") == "0";
+}
+
 const char* const kRebrancher = "debranchez et rebranchez l adaptateur, puis relancez gsicom.";
 
-std::string Examen::ligne(const std::string& appareil, const std::vector<std::string>& interfaces)
+// A device or an interface that USB authorization keeps from every driver (USBGuard,
+// or a rule of the system's): its files in /sys are the machine's own.
+std::string refus(const std::string& dossier, bool interface)
+{
+    const std::string chemin = "/sys/bus/usb/devices/" + base(dossier);
+    if (interface) {
+        return "le systeme refuse son interface " + base(dossier) +
+               " (autorisation USB) : echo 1 | sudo tee " + chemin + "/authorized, puis echo " +
+               base(dossier) + " | sudo tee /sys/bus/usb/drivers_probe, et relancez gsicom.";
+    }
+    return "le systeme refuse ce peripherique (autorisation USB : USBGuard ou une regle) : "
+           "autorisez-le (sudo usbguard list-devices, puis sudo usbguard allow-device et son "
+           "numero ; sans USBGuard : echo 1 | sudo tee " +
+           chemin + "/authorized), puis relancez gsicom.";
+}
+
+Ligne Examen::ligne(const std::string& appareil, const std::vector<std::string>& interfaces)
 {
     if (std::any_of(interfaces.begin(), interfaces.end(), ttyDessous)) {
         return {};  // it gives a port: the scan has said what there is to say
@@ -168,63 +143,52 @@ std::string Examen::ligne(const std::string& appareil, const std::vector<std::st
     usb.pid = hex4(pid);
     usb.ids = usb.vid && usb.pid ? vid + ":" + pid : "";
     usb.produit = premiereLigne(appareil + "/product");
-    const bool pont = usb.vid && usb.pid && pontUsbSerie(*usb.vid, *usb.pid);
+    usb.pont = usb.vid && usb.pid && pontUsbSerie(*usb.vid, *usb.pid);
+    quoi_ = "Adaptateur USB-serie";
+    peutEtre_ = false;
+    if (refuse(appareil)) {  // a refused device shows no interface: its class alone tells
+        const bool cdc = premiereLigne(appareil + "/bDeviceClass") == "02";
+        return {usb.pont || cdc
+                    ? debutSansPort(quoi_, usb.produit, usb.ids) + refus(appareil, false)
+                    : ""};
+    }
     for (const std::string& interface : interfaces) {
-        quoi_ = "Adaptateur USB-serie";
         const std::string pilote = cibleDuLien(interface + "/driver");
+        const auto serie = [&] {  // the index is read only where it must be
+            return usb.pont || cdcAcm(interface) ||
+                   !index_.moduleSerie(premiereLigne(interface + "/modalias")).empty();
+        };
         std::string pourquoi;
         if (pilote == "usbfs") {
-            if (pont || cdcAcm(interface) ||
-                !index_.moduleSerie(premiereLigne(interface + "/modalias")).empty()) {
-                pourquoi = tenuParUsbfs(appareil);
-            }
+            pourquoi = serie() ? tenuParUsbfs(proc_, appareil) : "";
+        } else if (pilote.empty() && refuse(interface)) {
+            pourquoi = serie() ? refus(interface, true) : "";
         } else if (pilote.empty()) {
             pourquoi = sansPilote(interface, usb);
         } else if (piloteSerie(pilote)) {
             pourquoi = "son pilote " + pilote + " l a pris sans faire de port : " + kRebrancher;
         }
         if (!pourquoi.empty()) {
-            return debutSansPort(quoi_, usb.produit, usb.ids) + pourquoi;
+            return {debutSansPort(quoi_, usb.produit, usb.ids) + pourquoi, peutEtre_};
         }
     }
     return {};
 }
 
-std::string Examen::tenuParUsbfs(const std::string& appareil)
-{
-    const std::string busnum = premiereLigne(appareil + "/busnum");
-    const std::string devnum = premiereLigne(appareil + "/devnum");
-    std::string noeud;
-    if (!busnum.empty() && !devnum.empty()) {
-        char texte[32];
-        std::snprintf(texte, sizeof texte, "/dev/bus/usb/%03d/%03d", std::atoi(busnum.c_str()),
-                      std::atoi(devnum.c_str()));
-        noeud = texte;
-    }
-    const Tenant t = chercherTenant(proc_, noeud);
-    const std::string qui = echappe(t.commande) + " (pid " + std::to_string(t.pid) + ")";
-    const std::string ensuite = "puis debranchez et rebranchez l adaptateur, et relancez gsicom.";
-    if (t.pid != 0 && t.commande == "brltty") {
-        return (t.parSonNoeud ? qui + " le tient par usbfs"
-                              : "un autre programme le tient par usbfs, sans doute " + qui) +
-               " : brltty, le service des afficheurs braille, prend les adaptateurs USB-serie : "
-               "retirez-le (sudo apt remove brltty), " +
-               ensuite;
-    }
-    if (t.pid != 0) {
-        return qui + " le tient par usbfs : fermez-le, " + ensuite;
-    }
-    return std::string("un autre programme le tient par usbfs") +
-           (::geteuid() != 0 ? " (gsicom le nomme s il est lance par sudo)" : "") +
-           " : fermez-le, " + ensuite;
-}
-
-// The module that would take it, else whether no module of this kernel knows the chip;
-// where the index cannot be read, only that no driver took it.
+// The module that would take it (cdc-acm built in, where no alias of it is listed, by
+// the interface's class), else why no module loads.
 std::string Examen::sansPilote(const std::string& interface, const Usb& usb)
 {
     const std::string modalias = premiereLigne(interface + "/modalias");
-    if (const std::string module = index_.moduleSerie(modalias); !module.empty()) {
+    std::string module = index_.moduleSerie(modalias);
+    if (module.empty() && cdcAcm(interface) && index_.integre("cdc_acm")) {
+        module = "cdc_acm";
+    }
+    if (!module.empty() && index_.integre(module)) {
+        return "aucun pilote ne l a pris, bien que son pilote " + module +
+               " soit dans le noyau : " + kRebrancher;
+    }
+    if (!module.empty()) {
         if (existe(sys_ + "/module/" + module)) {
             return "aucun pilote ne l a pris, bien que son module " + module +
                    " soit charge : " + kRebrancher;
@@ -232,20 +196,58 @@ std::string Examen::sansPilote(const std::string& interface, const Usb& usb)
         return "aucun pilote ne l a pris : son module " + module +
                " n est pas charge : sudo modprobe " + module + ", puis relancez gsicom.";
     }
-    const bool adaptateur =
-        (usb.vid && usb.pid && pontUsbSerie(*usb.vid, *usb.pid)) || cdcAcm(interface);
-    const char* fabricant = usb.vid ? fabricantDePonts(*usb.vid) : nullptr;
-    if ((adaptateur || fabricant != nullptr) && index_.lisible() && !index_.connu(modalias)) {
-        if (!adaptateur) {
-            quoi_ = std::string("Peripherique USB de ") + fabricant +
-                    " (fabricant d adaptateurs USB-serie)";
-        }
-        return "aucun module de ce noyau (" + index_.version() +
-               ") ne connait cette puce : installez le pilote du fabricant" +
-               (fabricant != nullptr ? std::string(" (") + fabricant + ")" : "") +
-               " ou un noyau plus recent, puis relancez gsicom.";
+    const bool adaptateur = usb.pont || cdcAcm(interface);
+    if (!adaptateur && !(usb.vid == 0x0403 && usb.pid && index_.serie("ftdi_sio"))) {
+        return {};  // a maker's other devices, or none of theirs
+    }
+    if (const std::string nouveau = adaptateur ? index_.remplacant() : ""; !nouveau.empty()) {
+        return "aucun pilote ne l a pris : le noyau a ete mis a jour (" + nouveau +
+               ") et les modules du noyau en marche (" + index_.version() +
+               ") ne sont plus sur le disque : redemarrez l ordinateur, puis relancez gsicom.";
+    }
+    if (index_.lisible() && !index_.connu(modalias)) {
+        return inconnu(interface, usb);
     }
     return adaptateur ? std::string("aucun pilote ne l a pris : ") + kRebrancher : "";
+}
+
+// FTDI's bridges that are no UART, though their interfaces are of the vendor's class:
+// the FT4222H (SPI and I2C) and the FT600 and FT601 (parallel FIFOs).
+bool pontFtdiSansUart(std::uint16_t pid)
+{
+    return pid == 0x601C || pid == 0x601E || pid == 0x601F;
+}
+
+// No module of this kernel knows the device, an adapter or an FTDI product. An FTDI
+// chip ftdi_sio does not know by its ID is given to it by that ID (most are UARTs:
+// their interfaces are of the vendor's class); another maker's bridge needs the
+// maker's driver. A device known by its maker alone may be anything else of theirs,
+// and is not said.
+std::string Examen::inconnu(const std::string& interface, const Usb& usb)
+{
+    const bool ftdi = usb.vid == 0x0403 && usb.pid && index_.serie("ftdi_sio");
+    const std::string noyau = "aucun module de ce noyau (" + index_.version() + ") ne connait ";
+    if (ftdi && !usb.pont) {
+        if (premiereLigne(interface + "/bInterfaceClass") != "ff" || pontFtdiSansUart(*usb.pid)) {
+            return {};
+        }
+        quoi_ = "Peripherique USB de FTDI (peut-etre pas un adaptateur USB-serie)";
+        peutEtre_ = true;
+    }
+    if (ftdi) {
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x %04x", unsigned(*usb.vid), unsigned(*usb.pid));
+        const bool charge = existe(sys_ + "/module/ftdi_sio") || index_.integre("ftdi_sio");
+        return noyau + "ce produit : donnez-le au pilote ftdi_sio (jusqu au redemarrage) : " +
+               (charge ? "" : "sudo modprobe ftdi_sio, puis ") + "echo " + ids +
+               " | sudo tee /sys/bus/usb-serial/drivers/ftdi_sio/new_id, et relancez gsicom.";
+    }
+    const char* fabricant = usb.vid ? fabricantDePonts(*usb.vid) : nullptr;
+    return noyau + "cette puce : installez " +
+           (fabricant != nullptr && *usb.vid != 0x0403
+                ? std::string("le pilote du fabricant (") + fabricant + ") ou "
+                : std::string()) +
+           "un noyau plus recent, puis relancez gsicom.";
 }
 
 // A serial driver: cdc-acm, or one over usbserial (the generic one among them).
@@ -261,28 +263,31 @@ bool Examen::piloteSerie(const std::string& pilote)
 
 }  // namespace
 
-std::vector<std::string> adaptateursSansPortLinux(const std::string& sys,
-                                                  const std::string& modules,
-                                                  const std::string& proc)
+LignesSansPort adaptateursSansPortLinux(const std::string& sys, const std::string& modules,
+                                        const std::string& proc)
 {
     const std::string racine = sys + "/bus/usb/devices";
     const Dossier d = ouvrirDossier(racine);
     if (d == nullptr) {
         return {};
     }
-    std::map<std::string, std::vector<std::string>> appareils;  // 1-1: 1-1:1.0...
+    // 1-1: 1-1:1.0...; a device refused by USB authorization has no interface
+    std::map<std::string, std::vector<std::string>> appareils;
     while (const dirent* entree = ::readdir(d.get())) {
         const std::string nom = entree->d_name;
         if (const std::size_t deuxPoints = nom.find(':'); deuxPoints != std::string::npos) {
             appareils[racine + "/" + nom.substr(0, deuxPoints)].push_back(racine + "/" + nom);
+        } else if (nom[0] != '.') {
+            appareils[racine + "/" + nom];
         }
     }
     Examen examen(sys, modules, proc);
-    std::vector<std::string> lignes;
+    LignesSansPort lignes;
     for (auto& [appareil, interfaces] : appareils) {
         std::sort(interfaces.begin(), interfaces.end());
-        if (std::string ligne = examen.ligne(appareil, interfaces); !ligne.empty()) {
-            lignes.push_back(std::move(ligne));
+        if (Ligne ligne = examen.ligne(appareil, interfaces); !ligne.texte.empty()) {
+            (ligne.peutEtre ? lignes.peutEtre : lignes.adaptateurs)
+                .push_back(std::move(ligne.texte));
         }
     }
     return lignes;

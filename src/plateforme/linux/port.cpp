@@ -1,10 +1,9 @@
 // The platform on Linux: serial ports (linux/ligne.cpp), those out of reach
-// (linux/hors_table.cpp), the adapters that give none (linux/adaptateurs.cpp), which of
-// them the instrument may own, nanosleep, localtime_r, the export file synced to the
-// disk, whether the current folder is a temporary one (linux/dossier.cpp) and a one-key
-// pause.
+// (linux/hors_table.cpp), the adapters that give none (linux/adaptateurs.cpp), what
+// each one's device is (linux/description.cpp), which of them the instrument may own,
+// nanosleep, localtime_r, the export file synced to the disk, whether the current
+// folder is a temporary one (linux/dossier.cpp) and a one-key pause.
 #include <fcntl.h>
-#include <limits.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,10 +11,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 #include "plateforme/dossier_systeme.hpp"
 #include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/fins.hpp"
 #include "plateforme/linux/hors_table.hpp"
 #include "plateforme/linux/ligne.hpp"
@@ -40,22 +41,6 @@ void boucherLesDescripteursFermes()
     }
 }
 
-// The device's name at the end of the node's links, read link by link: realpath fails
-// once the device has gone and left a link dangling (/dev/ttyS4 -> /dev/rfcomm0).
-std::string nomAuBoutDesLiens(std::string chemin)
-{
-    for (int saut = 0; saut < 40; ++saut) {
-        char cible[PATH_MAX];
-        const ssize_t n = ::readlink(chemin.c_str(), cible, sizeof cible);
-        if (n <= 0 || std::size_t(n) == sizeof cible) {
-            break;
-        }
-        const std::string vers(cible, std::size_t(n));
-        chemin = vers[0] == '/' ? vers : chemin.substr(0, chemin.rfind('/') + 1) + vers;
-    }
-    return chemin.substr(chemin.rfind('/') + 1);
-}
-
 class LinuxPlatform final : public Platform {
 public:
     // The standard descriptors first, before any file is opened. A file size limit
@@ -73,14 +58,16 @@ public:
 
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
     {
-        return ouvrirPortLinux(devicePath, pourquoi);
+        std::unique_ptr<SerialPort> port = ouvrirPortLinux(devicePath, pourquoi);
+        if (port != nullptr) {  // its links stand now; udev removes them with the device
+            auBoutDesLiens_[devicePath] = nomAuBoutDesLiens(cheminLinux(devicePath));
+        }
+        return port;
     }
 
     std::vector<std::string> listUnreachablePorts() override { return portsHorsTableLinux(); }
-    std::vector<std::string> listAdaptersWithoutPort() override
-    {
-        return adaptateursSansPortLinux();
-    }
+    LignesSansPort listAdaptersWithoutPort() override { return adaptateursSansPortLinux(); }
+    std::vector<PortDescription> describePorts() override { return decrirePortsLinux(); }
     std::string portName(const char* devicePath) override
     {
         const std::string chemin = cheminLinux(devicePath);
@@ -88,10 +75,14 @@ public:
     }
 
     // An instrument's own USB port (cdc-acm's ttyACM), or its Bluetooth link (rfcomm),
-    // which gsicom reaches only through a link under one of its names.
+    // which gsicom reaches only through a link under one of its names: the device the
+    // links led to when the port was opened.
     bool instrumentMayOwnPort(const char* devicePath) override
     {
-        const std::string nom = nomAuBoutDesLiens(cheminLinux(devicePath));
+        const auto ouvert = auBoutDesLiens_.find(devicePath);
+        const std::string nom = ouvert != auBoutDesLiens_.end()
+                                    ? ouvert->second
+                                    : nomAuBoutDesLiens(cheminLinux(devicePath));
         return nom.rfind("ttyACM", 0) == 0 || nom.rfind("rfcomm", 0) == 0;
     }
 
@@ -159,6 +150,9 @@ public:
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
+
+private:
+    std::map<std::string, std::string> auBoutDesLiens_;  // by device path, at its last open
 };
 
 }  // namespace

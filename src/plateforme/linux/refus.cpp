@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/uart.hpp"
 
 namespace gsicom {
@@ -102,6 +103,63 @@ bool membreDe(const group& groupe, const passwd& compte)
     return false;
 }
 
+// The first process other than this one that `choisi` takes, in /proc's order; 0 when
+// none does, or /proc cannot be read.
+template <typename Choix>
+pid_t premierProcessus(Choix choisi)
+{
+    const Dossier proc("/proc");
+    const pid_t moi = ::getpid();
+    while (proc.d != nullptr) {
+        const dirent* entree = ::readdir(proc.d);
+        if (entree == nullptr) {
+            break;
+        }
+        char* fin = nullptr;
+        const long pid = std::strtol(entree->d_name, &fin, 10);
+        if (*fin == '\0' && pid > 0 && pid != moi && choisi(pid)) {
+            return static_cast<pid_t>(pid);
+        }
+    }
+    return 0;
+}
+
+// A running ModemManager, by its name alone (/proc/PID/comm is anyone's to read, its
+// descriptors only root's); pid 0 when none runs.
+pid_t modemManagerEnService()
+{
+    return premierProcessus([](long pid) { return commandeDe(pid) == "ModemManager"; });
+}
+
+// ModemManager opens a new ttyACM for some seconds to try AT commands on it, in
+// exclusive mode, and comes back at each plug: "fermez-le" does not stop a service. Its
+// remedies, the least first; the udev rule for the device's own IDs where /sys gives
+// them. `certain`: found among the port's holders, not only running.
+std::string messageModemManager(const char* com, const std::string& chemin, pid_t pid, bool certain)
+{
+    struct stat s {};
+    const std::string ids =
+        ::stat(chemin.c_str(), &s) == 0 ? decrireTty("/sys", chemin, s.st_rdev).usbId : "";
+    const std::size_t deuxPoints = ids.find(':');
+    const bool connus = deuxPoints != std::string::npos;
+    const std::string vid = connus ? ids.substr(0, deuxPoints) : "VVVV";
+    const std::string produit = connus ? ids.substr(deuxPoints + 1) : "PPPP";
+    const std::string qui = "ModemManager (pid " + std::to_string(pid) + "), le service des modems";
+    return debut(com, chemin) +
+           (certain ? qui + ", le sonde"
+                    : "pris en exclusif par un programme d un autre compte, sans doute " + qui +
+                          ", qui le sonde") +
+           " : attendez quelques secondes, puis relancez "
+           "gsicom ; s il le reprend, faites-lui ignorer ce materiel : la ligne "
+           "ATTRS{idVendor}==\"" +
+           vid + "\", ATTRS{idProduct}==\"" + produit + "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"" +
+           (connus ? "" : " (VVVV:PPPP, ses identifiants USB, que lsusb donne)") +
+           " dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control --reload, et "
+           "debranchez et rebranchez-le ; en dernier recours, sudo systemctl stop ModemManager "
+           "(le modem mobile d un portable en a besoin : sudo systemctl start ModemManager le "
+           "rend).";
+}
+
 }  // namespace
 
 std::string nomPort(const char* com, const std::string& chemin)
@@ -112,26 +170,18 @@ std::string nomPort(const char* com, const std::string& chemin)
 Detenteur chercherDetenteur(dev_t rdev)
 {
     Detenteur d;
-    const Dossier proc("/proc");
-    if (proc.d == nullptr) {
-        return d;
-    }
-    const pid_t moi = ::getpid();
-    while (const dirent* entree = ::readdir(proc.d)) {
-        char* fin = nullptr;
-        const long pid = std::strtol(entree->d_name, &fin, 10);
-        if (*fin != '\0' || pid <= 0 || pid == moi || !tientLePeripherique(pid, rdev)) {
-            continue;
-        }
-        d.pid = static_cast<pid_t>(pid);
-        d.commande = commandeDe(pid);
-        break;
+    d.pid = premierProcessus([rdev](long pid) { return tientLePeripherique(pid, rdev); });
+    if (d.pid != 0) {
+        d.commande = commandeDe(d.pid);
     }
     return d;
 }
 
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d)
 {
+    if (d.pid != 0 && d.commande == "ModemManager") {
+        return messageModemManager(com, chemin, d.pid, true);
+    }
     std::string qui;
     if (d.pid != 0) {
         qui = " (" + (d.commande.empty() ? std::string("?") : d.commande) + ", pid " +
@@ -180,11 +230,16 @@ std::string messageExclusif(const char* com, const std::string& chemin, dev_t rd
         return messageOccupe(com, chemin, d);
     }
     // A pty keeps the flag while its master is open, whoever set it; a real port's
-    // goes with its last close, which a process of another account may still hold.
+    // goes with its last close, which a process of another account may still hold:
+    // ModemManager, root's, most often, while it probes a new port.
+    const bool pty = major(rdev) >= UNIX98_PTY_SLAVE_MAJOR &&
+                     major(rdev) < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
+    if (const pid_t mm = pty ? 0 : modemManagerEnService(); mm != 0) {
+        return messageModemManager(com, chemin, mm, false);
+    }
     const std::string pourquoi =
         debut(com, chemin) + "pris en exclusif par un programme introuvable, sans doute termine : ";
-    if (major(rdev) >= UNIX98_PTY_SLAVE_MAJOR &&
-        major(rdev) < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT) {
+    if (pty) {
         return pourquoi +
                "relancez le simulateur (gsicom-sim) ou le programme qui fournit ce "
                "pseudo-terminal, puis gsicom.";

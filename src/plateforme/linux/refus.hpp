@@ -22,7 +22,8 @@ Detenteur chercherDetenteur(dev_t rdev);
 // The port as every message names it: "COMn (/dev/...)".
 std::string nomPort(const char* com, const std::string& chemin);
 
-// One line each, without its newline: "COMn (/dev/...) : why : what to do".
+// One line each, without its newline: "COMn (/dev/...) : why : what to do". A port
+// ModemManager probes gets that service's remedies, not "fermez-le".
 std::string messageOccupe(const char* com, const std::string& chemin, const Detenteur& d);
 // The exclusive flag of the device `rdev` is set: the process that holds it is named,
 // or, where none is found, the one that set it has probably ended.

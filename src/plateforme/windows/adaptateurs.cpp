@@ -1,11 +1,14 @@
 #include "plateforme/windows/adaptateurs.hpp"
 
+#include "serial/peripheriques_windows.hpp"
+
 // clang-format off
 #include <windows.h>
 #include <cfgmgr32.h>
 #include <setupapi.h>
 // clang-format on
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -58,6 +61,36 @@ std::string premiere(const std::vector<std::string>& chaines)
     return chaines.empty() ? std::string() : chaines.front();
 }
 
+std::string idDuNoeud(DEVINST noeud)
+{
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDW(noeud, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+        return {};
+    }
+    return utf8(id);
+}
+
+// The USB device whose piece the node is, found up its parents: the interfaces of one
+// adapter, and the ports below them, share it. Empty where the node is no such piece or a
+// parent cannot be read (a configuration manager that gives a node as its own parent, or
+// one above the bus).
+std::string appareilUsb(DEVINST noeud, std::string id)
+{
+    bool monte = false;
+    for (int etage = 0; etage < 3 && morceauUsb(id); ++etage) {
+        DEVINST parent = 0;
+        if (CM_Get_Parent(&parent, noeud, 0) != CR_SUCCESS || parent == noeud) {
+            return {};
+        }
+        noeud = parent;
+        id = idDuNoeud(noeud);
+        monte = true;
+    }
+    // Only a USB device stands for the adapter: never a node above the bus.
+    const bool usb = _strnicmp(id.c_str(), "USB\\", 4) == 0;
+    return monte && usb && !morceauUsb(id) ? id : std::string();
+}
+
 }  // namespace
 
 // Every present device is enumerated, but only those with a problem code are read
@@ -88,6 +121,8 @@ std::vector<DeviceRecord> peripheriquesEnPanneWindows()
         p.deviceClass = premiere(propriete(ensemble, appareil, SPDRP_CLASS));
         p.compatibleIds = propriete(ensemble, appareil, SPDRP_COMPATIBLEIDS);
         p.problem = probleme;
+        p.instanceId = idDuNoeud(appareil.DevInst);
+        p.adapterId = appareilUsb(appareil.DevInst, p.instanceId);
         peripheriques.push_back(std::move(p));
     }
     SetupDiDestroyDeviceInfoList(ensemble);

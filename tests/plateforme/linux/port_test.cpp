@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "plateforme/linux/adaptateurs.hpp"
+#include "plateforme/linux/description.hpp"
 #include "plateforme/linux/hors_table.hpp"
 #include "plateforme/plateforme.hpp"
 
@@ -371,17 +373,21 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
     const struct {
         const char* cas;
         Prise prise;
+        const char* nom = nullptr;  // the holder's command, when it names itself
     } cas[] = {
         {"it takes no lock, as cat or a terminal program", Prise::rien},
         {"it set the exclusive mode, which root is not held back by", Prise::exclusif},
         {"it holds the flock", Prise::flock},
         {"it set the exclusive mode and was killed", Prise::exclusifPuisFin},
+        {"ModemManager probes it: a pty has no USB IDs to fill the rule in", Prise::rien,
+         "ModemManager"},
     };
     port_.reset();
     for (const auto& c : cas) {
         SCOPED_TRACE(c.cas);
         const bool exclusive = c.prise == Prise::exclusif || c.prise == Prise::exclusifPuisFin;
         pid_t detenteur = autreProcessus([&] {
+            if (c.nom != nullptr) ::prctl(PR_SET_NAME, c.nom);
             const int fd = ouvrirEsclave();
             return fd >= 0 && (!exclusive || ::ioctl(fd, TIOCEXCL) == 0) &&
                    (c.prise != Prise::flock || ::flock(fd, LOCK_EX) == 0);
@@ -391,6 +397,17 @@ TEST_F(PortLinux, APortAnotherProcessHoldsIsRefusedAndItsExclusiveModeKept)
             "COM1 (/dev/ttyS0) : occupe par un autre programme (port_linux_test, "
             "pid " +
             std::to_string(detenteur) + ") : fermez-le, puis relancez gsicom.";
+        if (c.nom != nullptr) {
+            attendu = "COM1 (/dev/ttyS0) : ModemManager (pid " + std::to_string(detenteur) +
+                      "), le service des modems, le sonde : attendez quelques secondes, puis "
+                      "relancez gsicom ; s il le reprend, faites-lui ignorer ce materiel : la "
+                      "ligne ATTRS{idVendor}==\"VVVV\", ATTRS{idProduct}==\"PPPP\", "
+                      "ENV{ID_MM_DEVICE_IGNORE}=\"1\" (VVVV:PPPP, ses identifiants USB, que lsusb "
+                      "donne) dans /etc/udev/rules.d/99-gsicom.rules, puis sudo udevadm control "
+                      "--reload, et debranchez et rebranchez-le ; en dernier recours, sudo "
+                      "systemctl stop ModemManager (le modem mobile d un portable en a besoin : "
+                      "sudo systemctl start ModemManager le rend).";
+        }
         if (c.prise == Prise::exclusifPuisFin) {
             ::kill(detenteur, SIGKILL);
             ::waitpid(detenteur, nullptr, 0);
@@ -445,6 +462,55 @@ TEST_F(PortLinux, HangUpEndsTheReadAtOnceKeepingWhatCame)
         EXPECT_LT(msDepuis(debut), 1000);
         EXPECT_TRUE(port_->vanished());  // told as such, not as a silent instrument
     }
+}
+
+// Whether the instrument may own the port is judged on the device its links led to
+// when it was opened: udev removes a /dev/serial/by-id link, or a rule's SYMLINK+=,
+// with the device, and the chain then ends at the link's own name.
+TEST_F(PortLinux, TheInstrumentIsNamedThoughItsLinksVanishWithIt)
+{
+    const struct {
+        const char* cas;
+        std::vector<std::pair<std::string, std::string>> liens;  // the first is ttyS0's
+        const char* peripherique;
+        bool instrument;
+    } cas[] = {
+        {"by-id",
+         {{"/dev/ttyS0", "/dev/serial/by-id/usb-Leica_TS16-if00"},
+          {"/dev/serial/by-id/usb-Leica_TS16-if00", "../../ttyACM0"}},
+         "/dev/ttyACM0",
+         true},
+        {"a udev rule's link",
+         {{"/dev/ttyS0", "/dev/leica"}, {"/dev/leica", "ttyACM0"}},
+         "/dev/ttyACM0",
+         true},
+        {"an adapter's",
+         {{"/dev/ttyS0", "/dev/serial/by-id/usb-FTDI-if00-port0"},
+          {"/dev/serial/by-id/usb-FTDI-if00-port0", "../../ttyUSB0"}},
+         "/dev/ttyUSB0",
+         false},
+    };
+    port_.reset();
+    ASSERT_EQ(::umount2("/dev/ttyS0", MNT_DETACH), 0);
+    ASSERT_EQ(::unlink("/dev/ttyS0"), 0);
+    std::filesystem::create_directories("/dev/serial/by-id");
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        ASSERT_EQ(::close(::creat(c.peripherique, 0600)), 0);
+        ASSERT_EQ(::mount(esclave_.c_str(), c.peripherique, nullptr, MS_BIND, nullptr), 0);
+        for (const auto& [lien, cible] : c.liens) {
+            ASSERT_EQ(::symlink(cible.c_str(), lien.c_str()), 0);
+        }
+        port_ = ouvrirCom1();
+        ASSERT_NE(port_, nullptr);
+        ::umount2(c.peripherique, MNT_DETACH);  // the device gone, and its links with it
+        ::unlink(c.peripherique);
+        ::unlink(c.liens[1].first.c_str());
+        EXPECT_EQ(platform_->instrumentMayOwnPort("\\\\.\\COM1"), c.instrument);
+        port_.reset();
+        ::unlink("/dev/ttyS0");
+    }
+    ASSERT_EQ(::close(::creat("/dev/ttyS0", 0600)), 0);  // as the other tests have it
 }
 
 // A device beyond COM30 is never opened, only named with a name of the table that
@@ -536,54 +602,153 @@ TEST(PortsHorsTable, EachGetsAFreeNameOfTheTableUntilOneLeadsToIt)
 }
 
 // An FTDI adapter in a /sys, a /proc and a module folder of the test's own, in each
-// state that gives no port, and one that works. Each entry: "path" a folder,
-// "path=text" a file, "path>target" a link.
+// state that gives no port, and one that works; then other devices in its place (by
+// their IDs and classes), of bridge makers and not. Each entry: "path" a folder,
+// "path=text" a file, "path>target" a link; "i/" the interface's folder.
 TEST(AdaptateursSansPort, EachStateSaysWhyAndWhatToDo)
 {
-    const std::string debut =
-        "Adaptateur USB-serie \"QEMU USB SERIAL\" (0403:6001) ne donne aucun port : ";
+    using namespace std::string_literals;
+    const auto debutDe = [](const std::string& ids) {
+        return "Adaptateur USB-serie \"QEMU USB SERIAL\" (" + ids + ") ne donne aucun port : ";
+    };
+    const std::string debut = debutDe("0403:6001");
     const std::string ftdi = "sys/bus/usb/drivers/ftdi_sio";
     const std::string alias =
         "6.1.0-t/modules.alias=alias usb:v0403p6001d*dc*dsc*dp*ic*isc*ip*in* ftdi_sio";
     const std::string dep = "6.1.0-t/modules.dep=kernel/drivers/usb/serial/ftdi_sio.ko: x";
+    const std::string rebrancher = "debranchez et rebranchez l adaptateur, puis relancez gsicom.";
+    const std::string ensuite = "puis debranchez et rebranchez l adaptateur, et relancez gsicom.";
+    const std::vector<std::string> cdc = {
+        "i/bInterfaceClass=02", "i/bInterfaceSubClass=02",
+        "i/modalias=usb:v0403p6001d0400dc02dsc00dp00ic02isc02ip01in00"};
+    const std::string refusAppareil =
+        "le systeme refuse ce peripherique (autorisation USB : USBGuard ou une regle) : "
+        "autorisez-le (sudo usbguard list-devices, puis sudo usbguard allow-device et son "
+        "numero ; sans USBGuard : echo 1 | sudo tee /sys/bus/usb/devices/1-1/authorized), puis "
+        "relancez gsicom.";
+    const std::string ftdiAlias = "usb:v0403p6001d*dc*dsc*dp*ic*isc*ip*in*";
+    const std::string integre = "6.1.0-t/modules.builtin=kernel/drivers/usb/serial/ftdi_sio.ko";
+    const auto avec = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    // its IDs as /sys writes them, in lower case; the modalias has them in upper case
+    const auto produit = [](const char* vid, const char* pid, const char* classe) {
+        const auto hex = [](std::string h) {
+            for (char& l : h) {
+                l = static_cast<char>(std::toupper(static_cast<unsigned char>(l)));
+            }
+            return h;
+        };
+        return std::vector<std::string>{"sys/bus/usb/devices/1-1/idVendor="s + vid,
+                                        "sys/bus/usb/devices/1-1/idProduct="s + pid,
+                                        "i/bInterfaceClass="s + classe,
+                                        "i/modalias=usb:v" + hex(vid) + "p" + hex(pid) +
+                                            "d0100dc00dsc00dp00ic" + hex(classe) + "isc00ip00in00"};
+    };
     const struct {
         std::vector<std::string> entrees;
         std::string ligne;
+        bool peutEtre = false;  // a device that may be no adapter
     } cas[] = {
-        {{"i/driver>" + ftdi, "i/ttyUSB0"}, ""},
+        {{"i/driver>" + ftdi, ftdi + "/module>sys/module/ftdi_sio",
+          "sys/module/usbserial/holders/ftdi_sio", "i/ttyUSB0"},
+         ""},
         {{"i/driver>usbfs", "proc/57/comm=brltty", "proc/57/fd/4>/dev/bus/usb/001/002"},
-         debut + "brltty (pid 57) le tient par usbfs : brltty, le service des afficheurs braille, "
-                 "prend les adaptateurs USB-serie : retirez-le (sudo apt remove brltty), puis "
-                 "debranchez et rebranchez l adaptateur, et relancez gsicom."},
+         debut +
+             "brltty (pid 57) le tient par usbfs : brltty, le service des afficheurs braille, "
+             "prend les adaptateurs USB-serie : retirez-le (sudo apt remove brltty), " +
+             ensuite},
+        {{"i/driver>usbfs", "proc/57/comm=brltty", "proc/58/comm=minicom"},
+         debut +
+             "un autre programme le tient par usbfs, sans doute brltty (pid 57) : brltty, le "
+             "service des afficheurs braille, prend les adaptateurs USB-serie : retirez-le "
+             "(sudo apt remove brltty), " +
+             ensuite},
+        {{"i/driver>usbfs", "proc/58/comm=minicom", "proc/58/fd/3>/dev/bus/usb/001/002"},
+         debut + "minicom (pid 58) le tient par usbfs : fermez-le, " + ensuite},
+        {{"i/driver>usbfs"},
+         debut + "un autre programme le tient par usbfs" +
+             (::geteuid() != 0 ? " (gsicom le nomme s il est lance par sudo)" : "") +
+             " : fermez-le, " + ensuite},
         {{alias, dep},
          debut + "aucun pilote ne l a pris : son module ftdi_sio n est pas charge : sudo modprobe "
                  "ftdi_sio, puis relancez gsicom."},
         {{alias, dep, "sys/module/ftdi_sio"},
-         debut + "aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : debranchez "
-                 "et rebranchez l adaptateur, puis relancez gsicom."},
-        {{"6.1.0-t/modules.alias=alias usb:v10C4pEA60d*dc*dsc*dp*ic*isc*ip*in* cp210x", dep},
          debut +
-             "aucun module de ce noyau (6.1.0-t) ne connait cette puce : installez le pilote du "
-             "fabricant (FTDI) ou un noyau plus recent, puis relancez gsicom."},
-        {{},
-         debut + "aucun pilote ne l a pris : debranchez et rebranchez l adaptateur, puis "
-                 "relancez gsicom."},
+             "aucun pilote ne l a pris, bien que son module ftdi_sio soit charge : " + rebrancher},
+        // known to no module: FTDI's own driver takes it by its IDs
+        {{"6.1.0-t/modules.alias=alias usb:v10C4pEA60d*dc*dsc*dp*ic*isc*ip*in* cp210x", dep},
+         debut + "aucun module de ce noyau (6.1.0-t) ne connait ce produit : donnez-le au pilote "
+                 "ftdi_sio (jusqu au redemarrage) : sudo modprobe ftdi_sio, puis echo 0403 6001 "
+                 "| sudo tee /sys/bus/usb-serial/drivers/ftdi_sio/new_id, et relancez gsicom."},
+        {avec(produit("0403", "6099", "ff"), {alias, dep, "sys/module/ftdi_sio"}),
+         "Peripherique USB de FTDI (peut-etre pas un adaptateur USB-serie) \"QEMU USB SERIAL\" "
+         "(0403:6099) ne donne aucun port : aucun module de ce noyau (6.1.0-t) ne connait ce "
+         "produit : donnez-le au pilote ftdi_sio (jusqu au redemarrage) : echo 0403 6099 | sudo "
+         "tee /sys/bus/usb-serial/drivers/ftdi_sio/new_id, et relancez gsicom.",
+         true},
+        {avec(produit("1a86", "7523", "ff"), {alias, dep}),
+         debutDe("1a86:7523") + "aucun module de ce noyau (6.1.0-t) ne connait cette puce : "
+                                "installez le pilote du fabricant (WCH) ou un noyau plus recent, "
+                                "puis relancez gsicom."},
+        // a bridge maker's other devices: an FT4222H (SPI, I2C), a CH341A programmer, or
+        // an FTDI product of another class; nothing said
+        {avec(produit("0403", "601c", "ff"), {alias, dep}), ""},
+        {avec(produit("1a86", "5512", "ff"), {alias, dep}), ""},
+        {avec(produit("0403", "6099", "03"), {alias, dep}), ""},
+        {{},  // no module folder, as in a container
+         debut + "aucun pilote ne l a pris : " + rebrancher},
+        {{"6.2.0-n/modules.dep=kernel/drivers/usb/serial/ftdi_sio.ko: x"},
+         debut + "aucun pilote ne l a pris : le noyau a ete mis a jour (6.2.0-n) et les modules "
+                 "du noyau en marche (6.1.0-t) ne sont plus sur le disque : redemarrez "
+                 "l ordinateur, puis relancez gsicom."},
+        // built into the kernel: its aliases where depmod puts them, or where the kernel
+        // does; cdc-acm's by the interface's class where neither lists them
+        {{integre, "6.1.0-t/modules.builtin.modinfo=usbcore.x=1\0ftdi_sio.alias="s + ftdiAlias +
+                       "\0ftdi_sio.license=GPL"s},
+         debut + "aucun pilote ne l a pris, bien que son pilote ftdi_sio soit dans le noyau : " +
+             rebrancher},
+        {{integre, "6.1.0-t/modules.builtin.alias=alias " + ftdiAlias + " ftdi_sio"},
+         debut + "aucun pilote ne l a pris, bien que son pilote ftdi_sio soit dans le noyau : " +
+             rebrancher},
+        {avec(cdc, {dep, "6.1.0-t/modules.builtin=kernel/drivers/usb/class/cdc-acm.ko"}),
+         debut + "aucun pilote ne l a pris, bien que son pilote cdc_acm soit dans le noyau : " +
+             rebrancher},
+        // the Exar XR21V1410: in cdc-acm's ignore list, which its alias does not show
+        {avec(avec(produit("04e2", "1410", "02"), {"i/bInterfaceSubClass=02"}),
+              {"6.1.0-t/modules.alias=alias usb:v04E2p1410d*dc*dsc*dp*ic*isc*ip*in* cdc_acm\n"
+               "alias usb:v04E2p1410d*dc*dsc*dp*ic02isc*ip*in* xr_serial",
+               "6.1.0-t/modules.dep=kernel/drivers/usb/class/cdc-acm.ko:\n"
+               "kernel/drivers/usb/serial/xr_serial.ko: x"}),
+         debutDe("04e2:1410") + "aucun pilote ne l a pris : son module xr_serial n est pas "
+                                "charge : sudo modprobe xr_serial, puis relancez gsicom."},
+        // refused by USB authorization: a bridge or a CDC device; not another device
+        {{"sys/bus/usb/devices/1-1/authorized=0", alias, dep}, debut + refusAppareil},
+        {avec(produit("0403", "601c", "ff"),
+              {"sys/bus/usb/devices/1-1/authorized=0", "sys/bus/usb/devices/1-1/bDeviceClass=02"}),
+         debutDe("0403:601c") + refusAppareil},
+        {avec(produit("0403", "601c", "ff"), {"sys/bus/usb/devices/1-1/authorized=0"}), ""},
+        {{"i/authorized=0", alias, dep},
+         debut + "le systeme refuse son interface 1-1:1.0 (autorisation USB) : echo 1 | sudo tee "
+                 "/sys/bus/usb/devices/1-1:1.0/authorized, puis echo 1-1:1.0 | sudo tee "
+                 "/sys/bus/usb/drivers_probe, et relancez gsicom."},
         {{"i/driver>" + ftdi, ftdi + "/module>sys/module/ftdi_sio",
           "sys/module/usbserial/holders/ftdi_sio"},
-         debut + "son pilote ftdi_sio l a pris sans faire de port : debranchez et rebranchez l "
-                 "adaptateur, puis relancez gsicom."},
+         debut + "son pilote ftdi_sio l a pris sans faire de port : " + rebrancher},
     };
     for (const auto& c : cas) {
+        SCOPED_TRACE(c.ligne.empty() && !c.entrees.empty() ? c.entrees.front() : c.ligne);
         char dossier[] = "/tmp/gsicom-usb-test.XXXXXX";
         ASSERT_NE(::mkdtemp(dossier), nullptr);
         const std::filesystem::path racine = dossier;
-        const std::filesystem::path appareil = racine / "sys/bus/usb/devices/1-1";
         std::vector<std::string> entrees = {
             "sys/bus/usb/devices/1-1/idVendor=0403",
             "sys/bus/usb/devices/1-1/idProduct=6001",
             "sys/bus/usb/devices/1-1/product=QEMU USB SERIAL",
             "sys/bus/usb/devices/1-1/busnum=1",
             "sys/bus/usb/devices/1-1/devnum=2",
+            "i/bInterfaceClass=ff",
             "i/modalias=usb:v0403p6001d0400dc00dsc00dp00icFFiscFFipFFin00",
             "proc/1/fd"};
         entrees.insert(entrees.end(), c.entrees.begin(), c.entrees.end());
@@ -605,12 +770,114 @@ TEST(AdaptateursSansPort, EachStateSaysWhyAndWhatToDo)
             }
         }
         std::filesystem::create_directories(racine / "sys/bus/usb/devices/1-1:1.0");
-        const std::vector<std::string> lignes =
+        const LignesSansPort lignes =
             adaptateursSansPortLinux(racine / "sys", racine / "6.1.0-t", racine / "proc");
-        EXPECT_EQ(lignes,
-                  c.ligne.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ligne});
+        const std::vector<std::string> attendu =
+            c.ligne.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.ligne};
+        EXPECT_EQ(lignes.adaptateurs, c.peutEtre ? std::vector<std::string>{} : attendu);
+        EXPECT_EQ(lignes.peutEtre, c.peutEtre ? attendu : std::vector<std::string>{});
         std::filesystem::remove_all(racine);
     }
+}
+
+// What each port of the table is, from a /sys and a /dev of the test's own: nodes made
+// with their device numbers (root), the /sys of each device as the kernel lays it out.
+// Each entry of /sys: "path" a folder, "path=text" a file, "path>target" a link.
+TEST(DescriptionDesPorts, EachPortIsSaidByWhatSysTellsOfItsDevice)
+{
+    const struct {
+        const char* noeud;  // under /dev; "name>target" a link
+        unsigned majeur, mineur;
+        std::vector<std::string> sys;
+        const char* attendu;  // "COMn kind name usbId"; "" nothing said
+    } cas[] = {
+        {"ttyS0",
+         4,
+         64,
+         {"dev/char/4:64>devices/pnp0/00:05/tty/ttyS0", "devices/pnp0/00:05/tty/ttyS0/type=4",
+          "devices/pnp0/00:05/tty/ttyS0/device>devices/pnp0/00:05"},
+         "COM1 uart 16550A "},
+        {"ttyS1",
+         4,
+         65,
+         {"dev/char/4:65>devices/platform/serial8250/tty/ttyS1",
+          "devices/platform/serial8250/tty/ttyS1/type=0"},
+         ""},
+        {"ttyS2",
+         4,
+         66,
+         {"dev/char/4:66>devices/platform/serial8250/tty/ttyS2",
+          "devices/platform/serial8250/tty/ttyS2/type=99"},
+         "COM3 uart  "},
+        {"ttyS3", 136, 7, {}, ""},  // a pty bound there: no device in /sys
+        {"ttyS4>rfcomm0",
+         216,
+         0,
+         {"dev/char/216:0>devices/virtual/tty/rfcomm0", "devices/virtual/tty/rfcomm0"},
+         "COM5 bluetooth  "},
+        {"ttyUSB0",
+         188,
+         0,
+         {"dev/char/188:0>devices/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0",
+          "devices/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0/device>devices/usb1/1-1/1-1:1.0/ttyUSB0",
+          "devices/usb1/1-1/idVendor=0403", "devices/usb1/1-1/idProduct=6001",
+          "devices/usb1/1-1/product=FT232R USB UART"},
+         "COM11 usb FT232R USB UART 0403:6001"},
+        {"ttyACM0",
+         166,
+         0,
+         {"dev/char/166:0>devices/usb1/1-2/1-2:1.0/tty/ttyACM0",
+          "devices/usb1/1-2/1-2:1.0/tty/ttyACM0/device>devices/usb1/1-2/1-2:1.0",
+          "devices/usb1/1-2/idVendor=0525", "devices/usb1/1-2/idProduct=a4a7"},
+         "COM21 usb  0525:a4a7"},
+    };
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root: the nodes are made with mknod";
+    }
+    char dossier[] = "/tmp/gsicom-description-test.XXXXXX";
+    ASSERT_NE(::mkdtemp(dossier), nullptr);
+    const std::filesystem::path racine = dossier;
+    std::filesystem::create_directories(racine / "dev");
+    std::vector<std::string> attendus;
+    for (const auto& c : cas) {
+        std::string noeud = c.noeud;
+        if (const std::size_t lien = noeud.find('>'); lien != std::string::npos) {
+            std::filesystem::create_symlink(noeud.substr(lien + 1),
+                                            racine / "dev" / noeud.substr(0, lien));
+            noeud = noeud.substr(lien + 1);
+        }
+        ASSERT_EQ(
+            ::mknod((racine / "dev" / noeud).c_str(), S_IFCHR | 0660, makedev(c.majeur, c.mineur)),
+            0);
+        for (const std::string& e : c.sys) {
+            const std::size_t egal = e.find('='), lien = e.find('>');
+            const std::filesystem::path chemin = racine / "sys" / e.substr(0, std::min(egal, lien));
+            std::filesystem::create_directories(egal == lien ? chemin : chemin.parent_path());
+            if (egal != std::string::npos) {
+                std::ofstream(chemin) << e.substr(egal + 1) << "\n";
+            } else if (lien != std::string::npos) {
+                std::filesystem::create_symlink(racine / "sys" / e.substr(lien + 1), chemin);
+            }
+        }
+        if (*c.attendu != '\0') attendus.push_back(c.attendu);
+    }
+    std::vector<std::string> decrits;
+    for (const PortDescription& p : decrirePortsLinux(racine / "sys", racine / "dev")) {
+        const char* genre = p.kind == PortKind::usb         ? "usb"
+                            : p.kind == PortKind::uart      ? "uart"
+                            : p.kind == PortKind::bluetooth ? "bluetooth"
+                                                            : "?";
+        decrits.push_back("COM" + std::to_string(p.number) + " " + genre + " " + p.name + " " +
+                          p.usbId);
+    }
+    EXPECT_EQ(decrits, attendus);
+    // No /sys: only the Bluetooth link, by the name its node leads to.
+    const std::vector<PortDescription> sansSys =
+        decrirePortsLinux(racine / "absent", racine / "dev");
+    ASSERT_EQ(sansSys.size(), 1u);
+    EXPECT_EQ(sansSys[0].number, 5);
+    EXPECT_EQ(sansSys[0].kind, PortKind::bluetooth);
+    std::filesystem::remove_all(racine);
 }
 
 }  // namespace
