@@ -6,10 +6,19 @@ namespace gsicom {
 
 namespace {
 
+// A text a device gives itself, quoted (appended: GCC 12 warns of "\"" + a string).
+std::string entreGuillemets(const std::string& texte)
+{
+    std::string cite = "\"";
+    cite += echappe(texte);
+    cite += '"';
+    return cite;
+}
+
 // The paired device as a line names it: its name quoted where the system knows it.
 std::string appareil(const PortDescription& port, const char* sansNom)
 {
-    return port.remoteName.empty() ? sansNom : "\"" + echappe(port.remoteName) + "\"";
+    return port.remoteName.empty() ? sansNom : entreGuillemets(port.remoteName);
 }
 
 // "COM5" or "COM5 ou COM8": the outgoing Bluetooth ports among `numeros`.
@@ -54,7 +63,7 @@ std::string direPortListe(const std::vector<PortDescription>& ports, const std::
     if (port == nullptr) {
         return {};
     }
-    const std::string quoi = port->name.empty() ? "" : "\"" + echappe(port->name) + "\"";
+    const std::string quoi = port->name.empty() ? "" : entreGuillemets(port->name);
     const std::string ids = port->usbId.empty() ? "" : "USB " + echappe(port->usbId);
     std::string texte;
     switch (port->kind) {
