@@ -57,7 +57,8 @@ for v in 'level="asInvoker"' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{8e0f7a12
 done
 echo "gsicom.exe $version: version resource, manifest (asInvoker, Windows 7 to 11), no time stamp"
 
-build native -DGSICOM_EXE="$exe"
+# The Wine cases with devices put the tests' cfgmgr32.dll beside that exe.
+build native -DGSICOM_EXE="$exe" -DGSICOM_CFGMGR32="$PWD/build/windows/tests/e2e/cfgmgr32/cfgmgr32.dll"
 
 echo "== Debian package"
 (cd build/native && cpack -G DEB >/dev/null)

@@ -7,14 +7,16 @@
 # check is counted by echec; the work directory is kept when one failed.
 
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
-# ICOUNT (a library whose driver counts line errors), for Wine EXE, WINE,
-# WINESERVER, PREFIXE, and for the guest under QEMU NOYAU, RELAIS, BRLTTY, ACCEL.
+# ICOUNT (a library whose driver counts line errors), LIGNES (the shared wording's lines
+# for devices with a problem, lignes_en_panne.cpp), for Wine EXE, WINE, WINESERVER,
+# PREFIXE, CFGMGR32 (the tests' cfgmgr32.dll), and for the guest under QEMU NOYAU,
+# RELAIS, BRLTTY, ACCEL.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | EXE=* | WINE=* | WINESERVER=* | PREFIXE=* | \
-                NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | EXE=* | WINE=* | \
+                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac
@@ -31,6 +33,70 @@ preparer_wine() {
     [[ -f ${EXE-} ]] || passer "no gsicom.exe at ${EXE-}: cmake --preset windows && cmake --build build/windows"
     export WINEPREFIX=$PREFIXE WINEDEBUG=-all
     sous_wine=1
+    exe_wine=$EXE
+}
+
+# peripheriques_wine ROW...: devices as Windows keeps them under Enum, written into the
+# run's registry before its server starts (wine reg add would cost a Wine start), which
+# Wine's setupapi lists; and a copy of the exe with the tests' cfgmgr32.dll beside it,
+# which gives each device the problem code of its row (Wine's own gives none). A ROW is
+# INSTANCE|CLASS|FRIENDLYNAME|DEVICEDESC|HARDWAREIDS|COMPATIBLEIDS|PROBLEM: IDs separated
+# by ";", CLASS one of Ports, Image, HIDClass, or empty for a device with no driver; a
+# FRIENDLYNAME dword:N is a value of the wrong type; PROBLEM empty for a device that works.
+peripheriques_wine() {
+    [[ -f ${CFGMGR32-} ]] ||
+        passer "no cfgmgr32.dll at ${CFGMGR32-}: cmake --preset windows && cmake --build build/windows"
+    mkdir "$travail/exe" && cp "$EXE" "$travail/exe/gsicom.exe" && cp "$CFGMGR32" "$travail/exe/" ||
+        { echec "cannot copy the exe and cfgmgr32.dll"; exit 1; }
+    exe_wine=$travail/exe/gsicom.exe
+    local ligne instance classe guid nom description materiel compatibles probleme
+    for ligne in "$@"; do
+        IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
+        case $classe in  # as the prefix's Control\Class names them
+            Ports) guid='{4d36e978-e325-11ce-bfc1-08002be10318}' ;;
+            Image) guid='{6bdd1fc6-810f-11d0-bec7-08002be2092f}' ;;
+            HIDClass) guid='{745a17a0-74d3-11d0-b6fe-00a0c90f57da}' ;;
+            '') guid='{4d36e97e-e325-11ce-bfc1-08002be10318}' ;;  # "other devices": no class key
+            *) echo "peripheriques_wine: unknown class: $classe" >&2; exit 2 ;;
+        esac
+        texte_reg instance "$instance"
+        printf '\n[System\\\\CurrentControlSet\\\\Enum\\\\%s]\n"ClassGUID"="%s"\n' "$instance" "$guid"
+        if [[ $nom == dword:* ]]; then
+            printf '"FriendlyName"=%s\n' "$nom"
+        elif [[ -n $nom ]]; then
+            texte_reg nom "$nom"
+            printf '"FriendlyName"="%s"\n' "$nom"
+        fi
+        texte_reg description "$description"
+        [[ -z $description ]] || printf '"DeviceDesc"="%s"\n' "$description"
+        texte_reg materiel "${materiel//;/$'\n'}"
+        [[ -z $materiel ]] || printf '"HardwareID"=str(7):"%s\\0"\n' "$materiel"
+        texte_reg compatibles "${compatibles//;/$'\n'}"
+        [[ -z $compatibles ]] || printf '"CompatibleIDs"=str(7):"%s\\0"\n' "$compatibles"
+        [[ -z $probleme ]] || printf '"Probleme"=dword:%08x\n' "$probleme"
+    done | perl -CS -pe 's/([^\x00-\x7f])/sprintf("\\x%04x", ord $1)/ge' >>"$WINEPREFIX/system.reg" ||
+        { echec "cannot add the devices to the Wine prefix"; exit 1; }
+}
+
+# texte_reg NAME TEXT: NAME set to TEXT as Wine's registry files hold a string, but for
+# the characters outside ASCII (\xHHHH, peripheriques_wine): \ and " escaped, a newline
+# as the NUL between the strings of a list.
+texte_reg() {
+    local t=${2//\\/\\\\}
+    t=${t//\"/\\\"}
+    printf -v "$1" '%s' "${t//$'\n'/\\0}"
+}
+
+# lignes_en_panne ROW...: what standard error says of those devices (ROWs as for
+# peripheriques_wine), in the shared wording's own words.
+lignes_en_panne() {
+    local ligne instance classe nom description materiel compatibles probleme
+    for ligne in "$@"; do
+        IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
+        [[ -n $probleme ]] || continue  # a device that works is not read further
+        [[ -z $nom || $nom == dword:* ]] && nom=$description
+        printf '%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme"
+    done | "$LIGNES" | sed 's/^/>> /'
 }
 
 # The run's own prefix, so that runs go side by side: its own com1 link and its own
@@ -165,12 +231,18 @@ lancer() {
 # links to the machine's ports are not seen in the private /dev, where ttyS0 is the
 # pty; the run's prefix links com1 to it, and its server ends with the run. Of
 # standard error only the program's lines are kept, those that begin with ">>":
-# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine.
+# Wine adds its own. PRECHARGE, when set, is a library preloaded into Wine. With
+# sans_com1 set there is no COM1 at all, if the pty is not ttyS0 either (com1.sh --nom),
+# which Wine would make COM1 of. The tests' cfgmgr32.dll, when peripheriques_wine put it
+# beside the exe, is loaded instead of Wine's own.
 lancer_wine() {
-    export PTY=$pty WINE EXE WINESERVER WINE_ERR=$travail/wine.err PRECHARGE=${PRECHARGE-}
+    local surcharges=
+    [[ $exe_wine == "$EXE" ]] || surcharges=cfgmgr32=n
+    export PTY=$pty WINE EXE_WINE=$exe_wine WINESERVER WINE_ERR=$travail/wine.err PRECHARGE=${PRECHARGE-}
+    export SANS_COM1=${sans_com1-} WINEDLLOVERRIDES=$surcharges
     lancer "$1" bash -c 'rm -f "$WINEPREFIX"/dosdevices/com*
-        ln -s "$PTY" "$WINEPREFIX/dosdevices/com1"
-        LD_PRELOAD=$PRECHARGE "$WINE" "$EXE" 2>"$WINE_ERR"; code=$?
+        [[ -n $SANS_COM1 ]] || ln -s "$PTY" "$WINEPREFIX/dosdevices/com1"
+        LD_PRELOAD=$PRECHARGE "$WINE" "$EXE_WINE" 2>"$WINE_ERR"; code=$?
         grep -a "^>>" "$WINE_ERR" >&2
         "$WINESERVER" -k 2>/dev/null; exit $code'
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Faults of the line and bad input, end to end: the real gsicom (or gsicom.exe under
-# Wine, for the cases named wine-CASE: every case but those marked natif) as COM1
-# against gsicom-sim over a pty, one case a run, as CTest runs them:
+# Wine, for the cases named wine-CASE: every case but those marked natif; those marked
+# windows under Wine alone) as COM1 against gsicom-sim over a pty, one case a run, as
+# CTest runs them:
 #   pannes.sh CASE NAME=VALUE...      (NAME=VALUE as for session.sh)
 # Every case checks that the run ends with its exit code, within its time and with its
 # messages (standard error exactly: under Wine, the program's lines of it), that the
@@ -59,8 +60,11 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   occupant  another program (sleep, @PID@ in erreurs) holds the pty during the run;
 #   droits    the pty belongs to this group, mode 660
 #   natif     why the case runs on the native build only (a wine-CASE is refused)
+#   windows   why the case runs under Wine only (a CASE is refused)
 #   nom_pty   natively, the pty's name in /dev instead of ttyS0 (com1.sh --nom)
 #   port_wine under Wine, a COMn beside COM1 that leads to the pty too (the prefix's Ports)
+#   peripheriques under Wine, devices in the run's registry with their problem codes
+#             (peripheriques_wine in commun.sh has the fields); sans_com1: no COM1 at all
 #   precharge a library preloaded into gsicom (or into Wine)
 #   temporaire the run stays in the system's temporary folder (@DOSSIER@ in erreurs):
 #             the work directory natively, the Wine prefix's own (%TEMP%) under Wine
@@ -70,8 +74,25 @@ com1='COM1 (/dev/ttyS0)'
 [[ $cas == wine-* ]] && com1=COM1
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() journal=() fichier= requetes= fenetre=()
 duree=30 commande=() disque= occupant= droits= natif= precharge= nom_pty= port_wine=
-temporaire=
+temporaire= windows= peripheriques=() sans_com1=
 base=${cas#wine-}
+
+# Devices as Windows lists them, in the registry's order (Wine's setupapi gives them in
+# it). Each serial adapter or port with a problem has its line; a name longer than the
+# first read (256 characters) is read again, whole.
+long=$(printf '%.0s, cable de l instrument' {1..12})
+adaptateurs=('ACPI\PNP0501\1|Ports|Communications Port (COM2)||ACPI\PNP0501|*PNP0501|43'
+    $'FTDIBUS\\COMPORT&VID_0403&PID_6015\\DN05ABCDA|Ports|P\xc3\xa9riph\xc3\xa9rique "s\xc3\xa9rie" USB||FTDIBUS\\COMPORT&VID_0403&PID_6015||22'
+    'USB\VID_067B&PID_2303\6&1d2e3f4&0&2|Ports|Prolific USB-to-Serial Comm Port (COM3)||USB\VID_067B&PID_2303&REV_0300;USB\VID_067B&PID_2303||10'
+    "USB\\VID_1A86&PID_7523\\5&2a1b3c4&0&1||USB-SERIAL CH340$long||USB\\VID_1A86&PID_7523&REV_0264;USB\\VID_1A86&PID_7523|USB\\Class_FF&SubClass_01;USB\\Class_FF|28"
+    # its friendly name of the wrong type: named by its description
+    'USB\VID_2E8A&PID_000A&MI_00\7&3a4b5c6&0&0000||dword:00000001|Board CDC|USB\VID_2E8A&PID_000A&MI_00|USB\Class_02&SubClass_02&Prot_01;USB\Class_02|43')
+# None of these has a line: a printer port, a camera and a bridge maker's other product,
+# each with a problem, and an adapter that works.
+autres=('ACPI\PNP0401\0|Ports|ECP Printer Port (LPT1)||ACPI\PNP0401|*PNP0400|22'
+    'USB\VID_0403&PID_6001\A50285BI|Ports|USB Serial Port (COM4)||USB\VID_0403&PID_6001&REV_0600||'
+    'USB\VID_046D&PID_0825\8&1a2b3c4&0&3|Image|Webcam C270||USB\VID_046D&PID_0825&REV_0012|USB\Class_0E;USB\Class_02&SubClass_02|43'
+    'USB\VID_10C4&PID_EA90\0001||CP2112 HID USB-to-SMBus Bridge||USB\VID_10C4&PID_EA90&REV_0000|USB\Class_03|28')
 case $base in
     # --- The line goes wrong
     identite-muette)  # switched off after the wake-up: no name
@@ -238,6 +259,21 @@ case $base in
             nom_pty=ttyUSB12 sortie=('Il y a eu 0 port(s) disponibles...' 'Pas de ports !')
             erreurs=('>> /dev/ttyUSB12 existe, mais gsicom ne parle qu aux ports COM1 a COM30 (/dev/ttyS0-9, /dev/ttyUSB0-9, /dev/ttyACM0-9) : debranchez les adaptateurs dont gsicom n a pas besoin et rebranchez celui-ci (il prend le plus petit numero libre), ou donnez-lui un de ces noms, par exemple COM5 : sudo ln -s /dev/ttyUSB12 /dev/ttyS4 (jusqu au redemarrage), puis relancez gsicom.')
         fi ;;
+    adaptateurs-en-panne)  # no port: a line for each adapter, word for word the shared
+        # wording's (LIGNES), none for the other devices
+        windows="SetupAPI (the tests' cfgmgr32.dll gives the problem codes)"
+        peripheriques=("${adaptateurs[@]}" "${autres[@]}") reponses='1\n'
+        sans_com1=1 nom_pty=simulateur  # no ttyS0 either, which Wine would make COM1
+        sortie=('Il y a eu 0 port(s) disponibles...' 'Pas de ports !')
+        [[ -x ${LIGNES-} ]] || passer "no LIGNES tool given"
+        mapfile -t erreurs < <(lignes_en_panne "${peripheriques[@]}")
+        ((${#erreurs[@]} == ${#adaptateurs[@]})) ||
+            { echo "lignes_en_panne gave ${#erreurs[@]} line(s) for ${#adaptateurs[@]} adapters" >&2; exit 2; } ;;
+    autres-peripheriques)  # with COM1, devices that are not serial adapters or that work:
+        # nothing said of them
+        windows="SetupAPI (the tests' cfgmgr32.dll gives the problem codes)"
+        peripheriques=("${autres[@]}") reponses='0\n'
+        sortie=($'\t\t\tCOM 1' $'\tAdressez-vous au guichet 35') ;;
 
     # --- The operator's bad input. Letters, NULs or 0xFF at a prompt stay in the input
     # and stand before every later prompt, which keeps its preset too; end of input
@@ -283,7 +319,11 @@ declare -F entree >/dev/null || entree() { printf '%b' "$reponses"; }
 if [[ $cas == wine-* ]]; then
     [[ -z $natif ]] || { echo "pannes.sh: $base runs natively only: $natif" >&2; exit 2; }
     preparer_wine
-    duree=$((duree + 30))
+    # Wine's start: a few seconds alone, past 30 at a load of 19 on two cores.
+    duree=$((duree + 60))
+elif [[ -n $windows ]]; then
+    echo "pannes.sh: $base runs under Wine only: $windows" >&2
+    exit 2
 fi
 exiger_root
 # Giving the pty to a group, and running as nobody, need the real root.
@@ -346,6 +386,7 @@ if [[ -n $port_wine ]]; then
     printf '\n[Software\\\\Wine\\\\Ports]\n"%s"="%s"\n' "$port_wine" "$pty" >>"$WINEPREFIX/system.reg" ||
         { echec "cannot add $port_wine to the Wine prefix"; exit 1; }
 fi
+((${#peripheriques[@]} == 0)) || peripheriques_wine "${peripheriques[@]}"
 occupant_pid=
 if [[ -n $occupant ]]; then
     sleep 60 <>"$pty" &
