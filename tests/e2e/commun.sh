@@ -8,15 +8,16 @@
 
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
 # ICOUNT (a library whose driver counts line errors), LIGNES (the shared wording's lines
-# for devices with a problem, lignes_en_panne.cpp), for Wine EXE, WINE, WINESERVER,
+# for devices with a problem, lignes_en_panne.cpp), OUVERTURE_LENTE (a library with which
+# Wine's open of COM8 waits, then fails), for Wine EXE, WINE, WINESERVER,
 # PREFIXE, CFGMGR32 (the tests' cfgmgr32.dll), and for the guest under QEMU NOYAU,
 # RELAIS, BRLTTY, ACCEL.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | EXE=* | WINE=* | \
-                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | OUVERTURE_LENTE=* | EXE=* | \
+                WINE=* | WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac

@@ -96,6 +96,12 @@ autres=('ACPI\PNP0401\0|Ports|ECP Printer Port (LPT1)||ACPI\PNP0401|*PNP0400|22'
     'USB\VID_0403&PID_6001\A50285BI|Ports|USB Serial Port (COM4)||USB\VID_0403&PID_6001&REV_0600||'
     'USB\VID_046D&PID_0825\8&1a2b3c4&0&3|Image|Webcam C270||USB\VID_046D&PID_0825&REV_0012|USB\Class_0E;USB\Class_02&SubClass_02|43'
     'USB\VID_10C4&PID_EA90\0001||CP2112 HID USB-to-SMBus Bridge||USB\VID_10C4&PID_EA90&REV_0000|USB\Class_03|28')
+# A paired instrument's two Bluetooth ports as Windows gives them, COM8 the outgoing one
+# (its address in its instance ID), COM9 the incoming one, and the instrument's own node.
+spp='BTHENUM\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&000f'
+appaire=("$spp\\7&2a4b8c7e&0&001122334455_C00000000|Ports|Standard Serial over Bluetooth link (COM8)||$spp|||COM8"
+    "$spp\\7&2a4b8c7e&0&000000000000_00000000|Ports|Standard Serial over Bluetooth link (COM9)||$spp|||COM9"
+    'BTHENUM\Dev_001122334455\7&2a4b8c7e&0&BluetoothDevice_001122334455|Bluetooth|TS16')
 case $base in
     # --- The line goes wrong
     identite-muette)  # switched off after the wake-up: no name
@@ -278,16 +284,13 @@ case $base in
         # a paired instrument's two Bluetooth ports, named through its own node or the
         # stack's Name; each outgoing one announced before its open
         windows='SetupAPI and the registry of devices'
-        spp='BTHENUM\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&000f'
         peripheriques=('ACPI\PNP0501\1|Ports|Communications Port (COM2)||ACPI\PNP0501|*PNP0501||COM2'
             'FTDIBUS\VID_0403+PID_6001+A10K1XYZA\0000|Ports|USB Serial Port (COM3)||FTDIBUS\COMPORT&VID_0403&PID_6001|||COM3||USB\VID_0403&PID_6001\A10K1XYZ'
             'USB\VID_0403&PID_6001\A10K1XYZ|USB||USB Serial Converter|USB\VID_0403&PID_6001&REV_0600||||FT232R USB UART'
             $'USB\\VID_2E8A&PID_000A&MI_00\\7&3a4b5c6&0&0000|Ports|P\xc3\xa9riph\xc3\xa9rique s\xc3\xa9rie USB (COM4)||USB\\VID_2E8A&PID_000A&REV_0100&MI_00|USB\\Class_02&SubClass_02&Prot_01||COM4|Pico'
             'USB\VID_0483&PID_5740\3&1|Ports|USB Serial Device (COM5)||USB\VID_0483&PID_5740&REV_0200|||COM5'
-            "$spp\\7&2a4b8c7e&0&001122334455_C00000000|Ports|Standard Serial over Bluetooth link (COM8)||$spp|||COM8"
-            "$spp\\7&2a4b8c7e&0&000000000000_00000000|Ports|Standard Serial over Bluetooth link (COM9)||$spp|||COM9"
-            "$spp\\7&2a4b8c7e&0&0a1b2c3d4e5f_C00000000|Ports|Standard Serial over Bluetooth link (COM10)||$spp|||COM10"
-            'BTHENUM\Dev_001122334455\7&2a4b8c7e&0&BluetoothDevice_001122334455|Bluetooth|TS16')
+            "${appaire[@]}"
+            "$spp\\7&2a4b8c7e&0&0a1b2c3d4e5f_C00000000|Ports|Standard Serial over Bluetooth link (COM10)||$spp|||COM10")
         bluetooth=($'0a1b2c3d4e5f|GS18 G\xc3\xa9o')
         port_wine='COM2 COM3 COM4 COM5 COM8 COM9 COM10' reponses='0\n'
         sortie=($'\t\t\tCOM 1' $'\t\t\tCOM 10' $'\tAdressez-vous au guichet 35')
@@ -301,6 +304,16 @@ case $base in
             '>> COM8 : Bluetooth, port sortant vers "TS16" : le port a choisir pour lui'
             '>> COM9 : Bluetooth, port entrant : aucun materiel n y repond, choisissez COM8 ou COM10'
             '>> COM10 : Bluetooth, port sortant vers "GS18 G\xC3\xA9o" : le port a choisir pour lui') ;;
+    bluetooth-eteint)  # the paired instrument off: its outgoing port's open waits, then
+        # fails (ouverture_lente.cpp), said in French; the incoming one alone is left
+        windows='SetupAPI and the registry of devices'
+        peripheriques=("${appaire[@]}") port_wine='COM8 COM9' reponses='0\n'
+        precharge=${OUVERTURE_LENTE:-}
+        [[ -n $precharge ]] || passer "no OUVERTURE_LENTE library given"
+        sortie=($'\t\t\tCOM 1' $'\t\t\tCOM 9' $'\tAdressez-vous au guichet 35') absent=($'\t\t\tCOM 8')
+        erreurs=('>> COM8 : connexion Bluetooth a "TS16" (quelques secondes s il est eteint ou hors de portee)...'
+            '>> COM8 : "TS16" n a pas repondu a la connexion (eteint, hors de portee ou plus appaire) : allumez-le pres du PC (ou appairez-le de nouveau), puis relancez gsicom.'
+            '>> COM9 : Bluetooth, port entrant : aucun materiel n y repond') ;;
     autres-peripheriques)  # with COM1, devices that are not serial adapters or that work:
         # nothing said of them
         windows="SetupAPI (the tests' cfgmgr32.dll gives the problem codes)"
