@@ -148,7 +148,8 @@ std::string Instrument::repondre(const std::string& texte)
         if (requete.argument < 1 || requete.argument > static_cast<long>(memoire_.jobs.size())) {
             return nullptr;
         }
-        return &memoire_.jobs[static_cast<std::size_t>(requete.argument - 1)];
+        JobSimule& j = memoire_.jobs[static_cast<std::size_t>(requete.argument - 1)];
+        return j.efface ? nullptr : &j;
     };
     switch (requete.type) {
         case TypeRequete::reveil:
@@ -164,6 +165,8 @@ std::string Instrument::repondre(const std::string& texte)
         }
         case TypeRequete::listeFormats: return ouvrirListe(memoire_.formats);
         case TypeRequete::listeJobs: {
+            liste_ = nullptr;  // it may point into an erased job
+            std::erase_if(memoire_.jobs, [](const JobSimule& j) { return j.efface; });
             repertoire_.clear();
             for (const JobSimule& j : memoire_.jobs) {
                 repertoire_.push_back(j.ligneRepertoire);
@@ -181,11 +184,12 @@ std::string Instrument::repondre(const std::string& texte)
                                                                                  : j->coordonnees);
         }
         case TypeRequete::effacerJob: {
-            if (job() == nullptr) {
+            JobSimule* j = job();
+            if (j == nullptr) {
                 return kErreur;
             }
-            liste_ = nullptr;  // it may point into the job
-            memoire_.jobs.erase(memoire_.jobs.begin() + (requete.argument - 1));
+            liste_ = nullptr;  // as after "c"
+            j->efface = true;
             return std::string("?") + kCrLf;
         }
         case TypeRequete::inconnue: break;

@@ -20,6 +20,9 @@ struct JobSimule {
     std::string ligneRepertoire;            // "NAME,no,points,blocks" as listed, without CR LF
     std::vector<std::string> observations;  // GSI lines, without CR LF
     std::vector<std::string> coordonnees;
+    // Erased, and gone from the next listing on. Until then the positions stay those of
+    // the listing the program read: "erase all" asks 1, 2, 3... of one table.
+    bool efface = false;
 };
 
 struct Memoire {

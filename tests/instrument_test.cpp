@@ -76,6 +76,7 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
         long silenceDes = 0;
         long raccrocheDes = 0;
         std::map<long, std::string> reponses = {};  // by request: 1 a, 2 c, 3 the name...
+        std::map<std::string, std::string> reponsesPour = {};  // by text; "": none
         Erreurs erreurs = {};
         LineErrorFigure figure = LineErrorFigure::errors;
         void (*machine)(PlateformeSimulee&) = nullptr;  // the ports, where a row says
@@ -163,13 +164,35 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
          .attendu = disparu + ">> Les JOBS marques KILLED a partir de \"PONT-EST\" (position 2) n "
                               "ont peut-etre pas ete effaces : verifiez la memoire du materiel.\n"},
         // Silent from the erase of the second job, the port still there: the requests
-        // went out, but nothing tells that they were heard.
+        // went out, but nothing tells that they were heard: code 5.
         {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",
          .silenceDes = 25,
-         .code = 0,
+         .code = 5,
          .attendu = ">> Attention : le materiel n a rien repondu a l effacement de \"PONT-EST\" "
                     "(position 2), \"LOT 17\" (position 3) : la demande ne l a peut-etre pas "
                     "atteint : verifiez la memoire du materiel.\n"},
+        // Erases answered with GSI Online's errors: told, whatever the number, with the
+        // answer; the instrument answered, so code 0.
+        {.operateur = "1\n2\n2\n1\n2\n1472583690\n7\n",
+         .code = 0,
+         .attendu = ">> Attention : le materiel a repondu par une erreur a l effacement de "
+                    "(position 7, reponse \"@W127\\r\\n\") : il est peut-etre encore dans sa "
+                    "memoire : verifiez la memoire du materiel.\n"},
+        {.operateur = "1\n2\n2\n1\n2\n1472583690\n2\n",
+         .reponsesPour = {{"JOB/ERASE/2", "@E999\r\n"}},
+         .code = 0,
+         .attendu = ">> Attention : le materiel a repondu par une erreur a l effacement de "
+                    "\"PONT-EST\" (position 2, reponse \"@E999\\r\\n\") : il est peut-etre "
+                    "encore dans sa memoire : verifiez la memoire du materiel.\n"},
+        // A one-job erase met by silence: code 5. The name the instrument gave is
+        // escaped, or it would clear the screen (10 lists row 2).
+        {.operateur = "1\n2\n1\n1\n2\n1472583690\n2\n",
+         .reponses = {{10, "A\x1B[2JB,2,4,5\r\n"}},
+         .reponsesPour = {{"JOB/ERASE/2", ""}},
+         .code = 5,
+         .attendu = ">> Attention : le materiel n a rien repondu a l effacement de "
+                    "\"A\\x1B[2JB\" (position 2) : la demande ne l a peut-etre pas atteint : "
+                    "verifiez la memoire du materiel.\n"},
         // The transfer of job 2: 16 JOB/RCV, 17-19 "?" for lines 2-4, 20 the marker, 21 c.
         // Errors before it and at its closing "c" are not its own.
         {.operateur = transfert.c_str(),
@@ -198,6 +221,7 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
         banc.pannes.silenceDes = c.silenceDes;
         banc.pannes.raccrocheDes = c.raccrocheDes;
         banc.pannes.reponseA = c.reponses;
+        banc.pannes.reponsePour = c.reponsesPour;
         banc.preparer = [&](PlateformeSimulee& os) {
             os.erreursDeLigne = c.erreurs;
             os.figureErreurs = c.figure;

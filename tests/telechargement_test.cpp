@@ -295,6 +295,77 @@ TEST(Effacement, ErasesByPosition)
         EXPECT_NE(banc.sortie.find("\t\t\t\tCHOIX : " + tues + "\nFIN POUR LE MOMENT\n"),
                   std::string::npos)
             << banc.sortie.substr(banc.sortie.size() - 300);
+        // The instrument answers @W127 for a position no row holds, and only then; the
+        // positions of one table stay its own until the next listing, erase after erase.
+        EXPECT_EQ(banc.erreurs.find("par une erreur") != std::string::npos,
+                  c.tues[0] == ">>          KILLED")
+            << banc.erreurs;
+    }
+}
+
+// Erase all against an instrument that falls silent: '-' a request with no byte back,
+// 'o' an answered one, by position. Each silent request waits a whole read; four in a
+// row and the rest are not asked.
+TEST(Effacement, AnInstrumentThatFallsSilentIsAskedAtMostFourErasesInARow)
+{
+    constexpr std::uint64_t kAttenteVide = 250 + 20520;
+    const auto jobs = [](int de, int a) {
+        std::string liste;
+        for (int i = de; i <= a; ++i) {
+            liste += (liste.empty() ? "\"JOB" : ", \"JOB") + std::to_string(i) + "\" (position " +
+                     std::to_string(i) + ")";
+        }
+        return liste;
+    };
+    const auto sansReponse = [](const std::string& quels) {
+        return ">> Attention : le materiel n a rien repondu a l effacement de " + quels +
+               " : la demande ne l a peut-etre pas atteint : verifiez la memoire du materiel.\n";
+    };
+    const auto nonDemandes = [](const std::string& quels) {
+        return ">> Effacement interrompu, le materiel ne repond plus : " + quels +
+               " n ont pas ete demandes et sont encore dans sa memoire : verifiez qu il est "
+               "allume et relie, puis relancez l effacement.\n";
+    };
+    const struct {
+        std::string reponses;  // one per job
+        int demandes;          // erase requests sent
+        int code;
+        std::string erreurs;
+    } cas[] = {
+        {std::string(100, '-'), 4, 5, sansReponse(jobs(1, 4)) + nonDemandes(jobs(5, 100))},
+        {"---", 3, 5, sansReponse(jobs(1, 3))},
+        {"-oo", 3, 0, sansReponse(jobs(1, 1))},
+        {"oo-", 3, 5, sansReponse(jobs(3, 3))},
+        {"--o-----", 7, 5, sansReponse(jobs(1, 2) + ", " + jobs(4, 7)) + nonDemandes(jobs(8, 8))},
+    };
+    for (const auto& c : cas) {
+        Banc banc;
+        banc.memoire.jobs.clear();
+        for (std::size_t i = 1; i <= c.reponses.size(); ++i) {
+            const std::string n = std::to_string(i);
+            banc.memoire.jobs.push_back(sim::JobSimule{"JOB" + n + "," + n + ",1,1", {"L"}, {}});
+            banc.pannes.reponsePour["JOB/ERASE/" + n] = c.reponses[i - 1] == '-' ? "" : "?\r\n";
+        }
+        EXPECT_EQ(banc.lancer(std::string("1\n2\n1\n1\n2\n") + kCode + "\n-1\n"), c.code)
+            << c.reponses;
+        EXPECT_EQ(banc.erreurs, c.erreurs);
+        const auto& r = banc.requetes();
+        EXPECT_EQ(std::count_if(r.begin(), r.end(),
+                                [](const std::string& q) { return q.rfind("JOB/ERASE/", 0) == 0; }),
+                  c.demandes);
+        EXPECT_EQ(r.back(), "JOB/ERASE/" + std::to_string(c.demandes));
+        // A KILLED line for every request sent, none for a job not asked; then the
+        // closing screen.
+        const std::size_t premier = banc.sortie.find(">>JOB1 ");
+        ASSERT_NE(premier, std::string::npos);
+        const std::string tues = banc.sortie.substr(premier);
+        EXPECT_EQ(std::count(tues.begin(), tues.end(), 'K'), c.demandes);  // KILLED
+        EXPECT_NE(tues.find(" KILLED\n\nFIN POUR LE MOMENT\n"), std::string::npos);
+        const auto effacement =
+            std::find_if(banc.os->ecritures.begin(), banc.os->ecritures.end(),
+                         [](const Ecriture& w) { return w.octets.rfind("JOB/ERASE/", 0) == 0; });
+        ASSERT_NE(effacement, banc.os->ecritures.end());
+        EXPECT_LE(banc.os->maintenant - effacement->ms, c.demandes * kAttenteVide);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "console/ecran.hpp"
+#include "instrument/analyse.hpp"
 #include "instrument/etapes.hpp"
 #include "serial/echange.hpp"
 #include "serial/requetes.hpp"
@@ -13,26 +14,40 @@ namespace {
 constexpr int kCodeEffacement = 1472583690;
 constexpr int kTousLesJobs = -1;
 
-// The job an erase request named, for standard error: "\"NAME\" (position N)", or its
-// position alone for a target outside the table, which has no name.
-std::string quelJob(const char* nom, int position)
+// The job an erase request named, for standard error: "\"NAME\" (position N)", the name
+// escaped as every text the instrument sends, or its position alone for a target
+// outside the table, which has no name. `detail` goes inside the brackets.
+std::string quelJob(const char* nom, int position, const std::string& detail = "")
 {
-    std::string quel;
-    if (*nom != '\0') {
-        quel.append("\"").append(nom).append("\" ");
-    }
-    return quel + "(position " + std::to_string(position) + ")";
+    return (*nom == '\0' ? std::string() : citerReponse(nom) + " ") + "(position " +
+           std::to_string(position) + detail + ")";
+}
+
+// GSI Online's errors, "@Wnnn" and "@Ennn", whatever the number.
+bool reponseDErreur(const Etat& e)
+{
+    return e.bytesRead >= 2 && e.readBuffer[0] == '@' &&
+           (e.readBuffer[1] == 'W' || e.readBuffer[1] == 'E');
 }
 
 // What standard error must say of the erase requests whose fate is unknown.
 struct Doutes {
     bool disparitionDite = false;  // the port found gone: said once, at that request
     std::string sansReponse;       // the requests that got no byte back, the port still there
+    std::string erreurs;           // the requests answered with an error, each with its answer
+    std::string nonDemandes;       // the jobs never asked: the instrument had fallen silent
+    int videsDeSuite = 0;          // the last requests, in a row, that got no byte back
 };
+
+void ajouter(std::string& liste, const std::string& quel)
+{
+    liste += (liste.empty() ? "" : ", ") + quel;
+}
 
 // Standard output says KILLED whatever came back. Standard error says when a request
 // may not have reached the instrument: the port found gone (that one and those after
-// it), or no byte back at all (the instrument may not have heard it).
+// it), or no byte back at all (the instrument may not have heard it); and when the
+// instrument answered it with an error.
 void effacer(Etat& e, int position, const char* nom, Doutes& doutes)
 {
     envoyerAvecNumero(e, requete::kEffacerJob, position);
@@ -46,7 +61,54 @@ void effacer(Etat& e, int position, const char* nom, Doutes& doutes)
                          direPortDisparu(e).c_str(), quelJob(nom, position).c_str());
         }
     } else if (e.bytesRead == 0) {
-        doutes.sansReponse += (doutes.sansReponse.empty() ? "" : ", ") + quelJob(nom, position);
+        ++doutes.videsDeSuite;
+        ajouter(doutes.sansReponse, quelJob(nom, position));
+    } else {
+        doutes.videsDeSuite = 0;
+        if (reponseDErreur(e)) {
+            const std::string reponse = citerReponse({e.readBuffer, e.bytesRead});
+            ajouter(doutes.erreurs, quelJob(nom, position, ", reponse " + reponse));
+        }
+    }
+}
+
+// Every row but those numbered 0, in table order. An instrument that falls silent is
+// asked no more after kMaxReponsesVides requests in a row: each would cost a read's
+// whole wait, and those jobs stay in its memory.
+void effacerTous(Etat& e, Doutes& doutes)
+{
+    for (int i = 0; i < e.nbJobs; ++i) {
+        if (e.jobs[i].no == 0) {
+            continue;
+        }
+        if (doutes.videsDeSuite == kMaxReponsesVides) {
+            ajouter(doutes.nonDemandes, quelJob(e.jobs[i].nom, i + 1));
+        } else {
+            effacer(e, i + 1, e.jobs[i].nom, doutes);
+        }
+    }
+}
+
+// One line for each kind of doubt, naming its jobs.
+void signalerDoutes(Etat& e, const Doutes& doutes)
+{
+    const struct {
+        const std::string& jobs;
+        const char* avant;
+        const char* apres;
+    } lignes[] = {
+        {doutes.erreurs, "Attention : le materiel a repondu par une erreur a l effacement de ",
+         " : il est peut-etre encore dans sa memoire : verifiez la memoire du materiel."},
+        {doutes.sansReponse, "Attention : le materiel n a rien repondu a l effacement de ",
+         " : la demande ne l a peut-etre pas atteint : verifiez la memoire du materiel."},
+        {doutes.nonDemandes, "Effacement interrompu, le materiel ne repond plus : ",
+         " n ont pas ete demandes et sont encore dans sa memoire : verifiez qu il est allume et "
+         "relie, puis relancez l effacement."},
+    };
+    for (const auto& l : lignes) {
+        if (!l.jobs.empty()) {
+            std::fprintf(e.err, ">> %s%s%s\n", l.avant, l.jobs.c_str(), l.apres);
+        }
     }
 }
 
@@ -74,25 +136,17 @@ Issue menuFinal(Etat& e)
     envoyer(e, requete::kEfface);
     Doutes doutes;
     if (cible.valeur == kTousLesJobs) {
-        for (int i = 0; i < e.nbJobs; ++i) {
-            if (e.jobs[i].no != 0) {
-                effacer(e, i + 1, e.jobs[i].nom, doutes);
-            }
-        }
+        effacerTous(e, doutes);
     } else {
         // A target no row holds is still sent as typed; its line shows no name.
         const bool dansLaTable = cible.valeur >= 1 && cible.valeur <= e.nbJobs;
         effacer(e, cible.valeur, dansLaTable ? e.jobs[cible.valeur - 1].nom : "", doutes);
     }
-    if (!doutes.sansReponse.empty()) {
-        std::fprintf(e.err,
-                     ">> Attention : le materiel n a rien repondu a l effacement de %s : la "
-                     "demande ne l a peut-etre pas atteint : verifiez la memoire du materiel.\n",
-                     doutes.sansReponse.c_str());
-    }
+    signalerDoutes(e, doutes);
     afficherEcranFin(e);
-    // The jobs after the port went were surely not erased: no "erase done".
-    return e.recu.portDisparu ? kCodeInterrompu : kCodeOk;
+    // No "erase done" when the jobs after the port went were surely not erased, nor when
+    // the instrument had fallen silent by the last request: it may have heard none.
+    return e.recu.portDisparu || doutes.videsDeSuite > 0 ? kCodeInterrompu : kCodeOk;
 }
 
 }  // namespace gsicom

@@ -7,7 +7,7 @@
 namespace gsicom {
 
 // An instrument that goes silent gives empty replies, each after 250 + 20520 ms: after
-// this many in a row a listing or a transfer stops and the run ends with
+// this many in a row a listing, a transfer or an erase stops and the run ends with
 // kCodeInterrompu. About 83 s of waiting; a transfer then sends its closing
 // "c", which waits too: under 105 s in all.
 inline constexpr int kMaxReponsesVides = 4;

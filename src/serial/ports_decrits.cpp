@@ -6,10 +6,13 @@ namespace gsicom {
 
 namespace {
 
-// A text a device gives itself, quoted (appended: GCC 12 warns of "\"" + a string).
+// A text a device gave itself, escaped and quoted; empty stays empty.
 std::string entreGuillemets(const std::string& texte)
 {
-    std::string cite = "\"";
+    if (texte.empty()) {
+        return {};
+    }
+    std::string cite(1, '"');
     cite += echappe(texte);
     cite += '"';
     return cite;
@@ -63,7 +66,7 @@ std::string direPortListe(const std::vector<PortDescription>& ports, const std::
     if (port == nullptr) {
         return {};
     }
-    const std::string quoi = port->name.empty() ? "" : entreGuillemets(port->name);
+    const std::string quoi = entreGuillemets(port->name);
     const std::string ids = port->usbId.empty() ? "" : "USB " + echappe(port->usbId);
     std::string texte;
     switch (port->kind) {
