@@ -123,8 +123,6 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
                     std::string(58, 'N') + "\"...\n"},
         {.silenceDes = 3,
          .attendu = com1 + "le materiel a repondu au reveil, mais rien a la demande de son nom.\n"},
-        // The port gone at the name, in the directory (exit 5, as a silent one), and at
-        // the erase of the second job (24-26 erase jobs 1 to 3): code 5, no erase done.
         // The incoming Bluetooth port chosen: no instrument ever answers there.
         {.operateur = "6\n2\n",
          .machine =
@@ -140,6 +138,24 @@ TEST(Diagnostic, SaysWhatTheLineBroughtOnStandardError)
                     "entrant : aucun materiel n y repond, choisissez COM5\n"
                     ">> COM6 (simule) est le port Bluetooth entrant, ou aucun materiel ne repond : "
                     "relancez gsicom et choisissez COM5, le port sortant.\n"},
+        // The outgoing one, opened, but its device never reached (a stack that fails the
+        // first write): no cable to blame.
+        {.operateur = "5\n2\n",
+         .silenceDes = 1,
+         .machine =
+             [](PlateformeSimulee& os) {
+                 os.portsPresents = {5};
+                 os.portInstrument = 5;
+                 os.descriptions = {{5, PortKind::bluetoothOutgoing, "", "", ""}};
+             },
+         .attendu =
+             ">> COM5 (simule) : connexion Bluetooth a son peripherique appaire (quelques "
+             "secondes s il est eteint ou hors de portee)...\n>> COM5 (simule) : le "
+             "peripherique Bluetooth appaire n a pas repondu a la connexion (eteint, hors de "
+             "portee ou plus appaire) : allumez-le pres du PC (ou appairez-le de nouveau), "
+             "puis relancez gsicom.\n"},
+        // The port gone at the name, in the directory (exit 5, as a silent one), and at
+        // the erase of the second job (24-26 erase jobs 1 to 3): code 5, no erase done.
         {.raccrocheDes = 3, .attendu = disparu},
         {.raccrocheDes = 10, .code = 5, .attendu = disparu},
         {.operateur = "1\n2\n2\n1\n2\n1472583690\n-1\n",

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "banc.hpp"
 #include "serial/echange.hpp"
+#include "serial/ports_windows.hpp"
 #include "socle/etat.hpp"
 
 namespace gsicom::test {
@@ -338,6 +340,66 @@ TEST(ChoixDuPort, EachListedPortIsSaidByWhatItIs)
             << texte;
         EXPECT_EQ(banc.os->maintenant, c.attente);  // the pictures after it do not wait
     }
+}
+
+// What Windows records of a port's device, read: the product string where the shown
+// name is a generic one (an FTDI's on its USB device, never a hub's), the PC's UART, a
+// Bluetooth link's direction from its instance ID; less where a record has another shape.
+TEST(ChoixDuPort, WindowsRecordsOfEachPortsDevice)
+{
+    using Kind = PortKind;
+    const std::string spp = "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&000F\\";
+    const struct {
+        FichePortWindows fiche;
+        PortDescription attendu;
+    } cas[] = {
+        {{"COM3", "FTDIBUS\\VID_0403+PID_6001+A10K1XYZA\\0000",
+          "FTDIBUS\\COMPORT&VID_0403&PID_6001", "USB Serial Port (COM3)", "",
+          "USB\\VID_0403&PID_6001\\A10K1XYZ", "FT232R USB UART", ""},
+         {3, Kind::usb, "FT232R USB UART", "0403:6001", ""}},
+        {{"com4", "USB\\VID_2E8A&PID_000A&MI_00\\6&1&0&0000",
+          "USB\\VID_2E8A&PID_000a&REV_0100&MI_00",
+          "P\xC3\xA9riph\xC3\xA9rique s\xC3\xA9rie USB (COM4)", "Pico", "", "", ""},
+         {4, Kind::usb, "Pico", "2E8A:000A", ""}},
+        {{"COM7", "USB\\VID_0483&PID_5740\\1", "USB\\VID_0483&PID_5740&REV_0200",
+          "USB Serial Device (COM7)", "", "USB\\ROOT_HUB30\\4&1", "USB Root Hub (USB 3.0)", ""},
+         {7, Kind::usb, "USB Serial Device", "0483:5740", ""}},
+        {{"COM5", "USB\\VID_1A86&PID_7523\\5&1", "USB\\VID_1A86&PID_7523&REV_0264",
+          "USB-SERIAL CH340 (COM5)", "USB Serial", "", "", ""},
+         {5, Kind::usb, "USB-SERIAL CH340", "1A86:7523", ""}},
+        {{"COM1", "ACPI\\PNP0501\\0", "ACPI\\PNP0501", "Communications Port (COM1)", "", "", "",
+          ""},
+         {1, Kind::uart, "", "", ""}},
+        {{"COM8", spp + "7&2A4B8C7E&0&001122334455_C00000000", "",
+          "Standard Serial over Bluetooth "
+          "link (COM8)",
+          "", "", "", "TS16"},
+         {8, Kind::bluetoothOutgoing, "", "", "TS16"}},
+        {{"COM9", spp + "7&2A4B8C7E&0&000000000000_00000000", "", "", "", "", "", "TS16"},
+         {9, Kind::bluetoothIncoming, "", "", ""}},
+        {{"COM10", spp + "7&2A4B8C7E&0&0011223344_C0", "", "", "", "", "", "TS16"},
+         {10, Kind::bluetooth, "", "", "TS16"}},
+        {{"COM12", "COM0COM\\PORT\\CNCA0", "com0com\\port",
+          "com0com - serial port emulator (COM12)", "", "", "", ""},
+         {12, Kind::unknown, "com0com - serial port emulator", "", ""}},
+        {{"COM31", "", "", "Port (COM31)", "", "", "", ""},
+         {0, Kind::unknown, "Port (COM31)", "", ""}},
+        {{"COM07", "", "", "", "", "", "", ""}, {0, Kind::unknown, "", "", ""}},
+    };
+    for (const auto& c : cas) {
+        const PortDescription d = decrirePortWindows(c.fiche);
+        EXPECT_EQ(std::tie(d.number, d.kind, d.name, d.usbId, d.remoteName),
+                  std::tie(c.attendu.number, c.attendu.kind, c.attendu.name, c.attendu.usbId,
+                           c.attendu.remoteName))
+            << c.fiche.portName;
+    }
+    // A paired device's own node, and the name BTHPORT keeps for it.
+    EXPECT_EQ(adresseAppareilBluetooth("BTHENUM\\DEV_001122334455\\7&2A4B8C7E&0&BLUETOOTHDEVICE_0"),
+              "001122334455");
+    EXPECT_EQ(adresseAppareilBluetooth("BTHENUM\\DEV_0011\\7"), std::nullopt);
+    EXPECT_EQ(adresseAppareilBluetooth("BTHENUM"), std::nullopt);
+    EXPECT_EQ(nomBluetoothEnregistre(std::string("TS16\0", 5)), "TS16");
+    EXPECT_EQ(nomBluetoothEnregistre("TS16"), "TS16");
 }
 
 TEST(OuvertureDuPort, EachFailureHasItsMessageAndCodeOne)

@@ -14,7 +14,9 @@ constexpr int kMaxRelancesFormats = 100;
 
 // Why no name came, from what the line brought since the port was opened, on one line
 // of standard error: the first that fits. A port that went away is no fault of the
-// instrument, nor the incoming Bluetooth port, which no instrument answers, of the cable.
+// instrument, nor the incoming Bluetooth port, which no instrument answers, of the cable,
+// nor an outgoing one whose stack opened it but could not reach the device (some fail
+// the first write, not the open).
 // A line at another speed brings no legible reply ended by CR LF: only then do illegible
 // bytes or line errors blame the speed; after such a reply they are added to what the
 // reply says. No run that ends here goes without a line.
@@ -37,6 +39,8 @@ void direPourquoiSansNom(Etat& e)
                      port.c_str(), direErreursLigne(erreurs, r.figure).c_str(), liaison.c_str());
     } else if (r.octets == 0 && decrit != nullptr && decrit->kind == PortKind::bluetoothIncoming) {
         std::fprintf(e.err, ">> %s\n", portEntrantChoisi(e.portsDecrits, port).c_str());
+    } else if (r.octets == 0 && decrit != nullptr && decrit->kind == PortKind::bluetoothOutgoing) {
+        std::fprintf(e.err, ">> %s\n", connexionSansReponse(*decrit, port).c_str());
     } else if (r.octets == 0) {
         std::fprintf(e.err,
                      ">> %s : aucun octet recu du materiel depuis l ouverture du port : verifiez "

@@ -8,15 +8,16 @@
 
 # NAME=VALUE: GSICOM, SIM, COM1, MEMOIRE, FSYNC_EIO (a library whose fsync fails),
 # ICOUNT (a library whose driver counts line errors), LIGNES (the shared wording's lines
-# for devices with a problem, lignes_en_panne.cpp), for Wine EXE, WINE, WINESERVER,
+# for devices with a problem, lignes_en_panne.cpp), OUVERTURE_LENTE (a library with which
+# Wine's open of COM8 waits, then fails), for Wine EXE, WINE, WINESERVER,
 # PREFIXE, CFGMGR32 (the tests' cfgmgr32.dll), and for the guest under QEMU NOYAU,
 # RELAIS, BRLTTY, ACCEL.
 lire_arguments() {
     local a
     for a in "$@"; do
         case $a in
-            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | EXE=* | WINE=* | \
-                WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | MODEMMANAGER=* | ACCEL=*)
+            GSICOM=* | SIM=* | COM1=* | MEMOIRE=* | FSYNC_EIO=* | ICOUNT=* | LIGNES=* | OUVERTURE_LENTE=* | EXE=* | \
+                WINE=* | WINESERVER=* | PREFIXE=* | CFGMGR32=* | NOYAU=* | RELAIS=* | BRLTTY=* | MODEMMANAGER=* | ACCEL=*)
                 declare -g "$a" ;;
             *) echo "${0##*/}: unknown argument: $a" >&2; exit 2 ;;
         esac
@@ -40,22 +41,29 @@ preparer_wine() {
 # run's registry before its server starts (wine reg add would cost a Wine start), which
 # Wine's setupapi lists; and a copy of the exe with the tests' cfgmgr32.dll beside it,
 # which gives each device the problem code of its row (Wine's own gives none). A ROW is
-# INSTANCE|CLASS|FRIENDLYNAME|DEVICEDESC|HARDWAREIDS|COMPATIBLEIDS|PROBLEM: IDs separated
-# by ";", CLASS one of Ports, Image, HIDClass, or empty for a device with no driver; a
-# FRIENDLYNAME dword:N is a value of the wrong type; PROBLEM empty for a device that works.
+# INSTANCE|CLASS|FRIENDLYNAME|DEVICEDESC|HARDWAREIDS|COMPATIBLEIDS|PROBLEM, and for a
+# port's device |PORTNAME|PRODUCT|PARENT: IDs separated by ";", CLASS one of Ports,
+# Image, HIDClass, USB, Bluetooth, or empty for a device with no driver; a FRIENDLYNAME
+# dword:N is a value of the wrong type; PROBLEM empty for a device that works; PORTNAME
+# the device key's (Wine's SetupDiOpenDevRegKey opens "Device Parameters"); PRODUCT the
+# USB product string (DEVPKEY_Device_BusReportedDeviceDesc) and PARENT the instance ID of
+# the device it hangs on (DEVPKEY_Device_Parent, which Windows gives from its device
+# tree), both as Wine's setupapi keeps a device's properties.
 peripheriques_wine() {
     [[ -f ${CFGMGR32-} ]] ||
         passer "no cfgmgr32.dll at ${CFGMGR32-}: cmake --preset windows && cmake --build build/windows"
     mkdir "$travail/exe" && cp "$EXE" "$travail/exe/gsicom.exe" && cp "$CFGMGR32" "$travail/exe/" ||
         { echec "cannot copy the exe and cfgmgr32.dll"; exit 1; }
     exe_wine=$travail/exe/gsicom.exe
-    local ligne instance classe guid nom description materiel compatibles probleme
+    local ligne instance classe guid nom description materiel compatibles probleme port produit parent
     for ligne in "$@"; do
-        IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
+        IFS='|' read -r instance classe nom description materiel compatibles probleme port produit parent <<<"$ligne"
         case $classe in  # as the prefix's Control\Class names them
             Ports) guid='{4d36e978-e325-11ce-bfc1-08002be10318}' ;;
             Image) guid='{6bdd1fc6-810f-11d0-bec7-08002be2092f}' ;;
             HIDClass) guid='{745a17a0-74d3-11d0-b6fe-00a0c90f57da}' ;;
+            USB) guid='{36fc9e60-c465-11cf-8056-444553540000}' ;;
+            Bluetooth) guid='{e0cbf06c-cd8b-4647-bb8a-263b43f0f974}' ;;
             '') guid='{4d36e97e-e325-11ce-bfc1-08002be10318}' ;;  # "other devices": no class key
             *) echo "peripheriques_wine: unknown class: $classe" >&2; exit 2 ;;
         esac
@@ -74,8 +82,29 @@ peripheriques_wine() {
         texte_reg compatibles "${compatibles//;/$'\n'}"
         [[ -z $compatibles ]] || printf '"CompatibleIDs"=str(7):"%s\\0"\n' "$compatibles"
         [[ -z $probleme ]] || printf '"Probleme"=dword:%08x\n' "$probleme"
+        [[ -z $port ]] || printf '\n[System\\\\CurrentControlSet\\\\Enum\\\\%s\\\\Device Parameters]\n"PortName"="%s"\n' "$instance" "$port"
+        [[ -z $produit ]] || propriete_reg "$instance" '{540b947e-8b40-45bc-a8a2-6a0b894cbda2}\\0004' "$produit"
+        [[ -z $parent ]] || propriete_reg "$instance" '{4340a6c5-93fa-4706-972c-7b648008a5a7}\\0008' "$parent"
     done | perl -CS -pe 's/([^\x00-\x7f])/sprintf("\\x%04x", ord $1)/ge' >>"$WINEPREFIX/system.reg" ||
         { echec "cannot add the devices to the Wine prefix"; exit 1; }
+}
+
+# propriete_reg INSTANCE KEY TEXT: a string property of the device, as Wine's setupapi
+# keeps it (its type DEVPROP_TYPE_STRING, 0x12, in the value's, the text in UTF-16).
+propriete_reg() {
+    printf '\n[System\\\\CurrentControlSet\\\\Enum\\\\%s\\\\Properties\\\\%s]\n@=hex(ffff0012):%s\n' "$1" "$2" \
+        "$(printf '%s\0' "$3" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+}
+
+# noms_bluetooth_wine ADDRESS|NAME...: the names Windows' Bluetooth stack keeps for the
+# paired devices (BTHPORT's Name: REG_BINARY, UTF-8, ended by a NUL), in the run's registry.
+noms_bluetooth_wine() {
+    local ligne adresse nom
+    for ligne in "$@"; do
+        IFS='|' read -r adresse nom <<<"$ligne"
+        printf '\n[System\\\\CurrentControlSet\\\\Services\\\\BTHPORT\\\\Parameters\\\\Devices\\\\%s]\n"Name"=hex:%s\n' \
+            "$adresse" "$(printf '%s\0' "$nom" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+    done >>"$WINEPREFIX/system.reg" || { echec "cannot add the Bluetooth names to the Wine prefix"; exit 1; }
 }
 
 # texte_reg NAME TEXT: NAME set to TEXT as Wine's registry files hold a string, but for
@@ -90,9 +119,9 @@ texte_reg() {
 # lignes_en_panne ROW...: what standard error says of those devices (ROWs as for
 # peripheriques_wine), in the shared wording's own words.
 lignes_en_panne() {
-    local ligne instance classe nom description materiel compatibles probleme
+    local ligne instance classe nom description materiel compatibles probleme reste
     for ligne in "$@"; do
-        IFS='|' read -r instance classe nom description materiel compatibles probleme <<<"$ligne"
+        IFS='|' read -r instance classe nom description materiel compatibles probleme reste <<<"$ligne"
         [[ -n $probleme ]] || continue  # a device that works is not read further
         [[ -z $nom || $nom == dword:* ]] && nom=$description
         printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$nom" "${materiel%%;*}" "$classe" "$compatibles" "$probleme" \

@@ -62,9 +62,12 @@ mega() { head -c 1048576 /dev/zero | tr '\0' "$1"; }
 #   natif     why the case runs on the native build only (a wine-CASE is refused)
 #   windows   why the case runs under Wine only (a CASE is refused)
 #   nom_pty   natively, the pty's name in /dev instead of ttyS0 (com1.sh --nom)
-#   port_wine under Wine, a COMn beside COM1 that leads to the pty too (the prefix's Ports)
+#   port_wine under Wine, COMn beside COM1 that lead to the pty too (the prefix's Ports),
+#             separated by spaces
 #   peripheriques under Wine, devices in the run's registry with their problem codes
 #             (peripheriques_wine in commun.sh has the fields); sans_com1: no COM1 at all
+#   bluetooth under Wine, the names Windows' Bluetooth stack keeps for paired devices
+#             (noms_bluetooth_wine in commun.sh)
 #   precharge a library preloaded into gsicom (or into Wine)
 #   temporaire the run stays in the system's temporary folder (@DOSSIER@ in erreurs):
 #             the work directory natively, the Wine prefix's own (%TEMP%) under Wine
@@ -74,7 +77,7 @@ com1='COM1 (/dev/ttyS0)'
 [[ $cas == wine-* ]] && com1=COM1
 sim=() reponses= attendu=0 sortie=() erreurs=() absent=() journal=() fichier= requetes= fenetre=()
 duree=30 commande=() disque= occupant= droits= natif= precharge= nom_pty= port_wine=
-temporaire= windows= peripheriques=() sans_com1=
+temporaire= windows= peripheriques=() sans_com1= bluetooth=()
 base=${cas#wine-}
 
 # Devices as Windows lists them, in the registry's order (Wine's setupapi gives them in
@@ -99,6 +102,12 @@ autres=('ACPI\PNP0401\0|Ports|ECP Printer Port (LPT1)||ACPI\PNP0401|*PNP0400|22'
     'USB\VID_0403&PID_6001\A50285BI|Ports|USB Serial Port (COM4)||USB\VID_0403&PID_6001&REV_0600||'
     'USB\VID_046D&PID_0825\8&1a2b3c4&0&3|Image|Webcam C270||USB\VID_046D&PID_0825&REV_0012|USB\Class_0E;USB\Class_02&SubClass_02|43'
     'USB\VID_10C4&PID_EA90\0001||CP2112 HID USB-to-SMBus Bridge||USB\VID_10C4&PID_EA90&REV_0000|USB\Class_03|28')
+# A paired instrument's two Bluetooth ports as Windows gives them, COM8 the outgoing one
+# (its address in its instance ID), COM9 the incoming one, and the instrument's own node.
+spp='BTHENUM\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&000f'
+appaire=("$spp\\7&2a4b8c7e&0&001122334455_C00000000|Ports|Standard Serial over Bluetooth link (COM8)||$spp|||COM8"
+    "$spp\\7&2a4b8c7e&0&000000000000_00000000|Ports|Standard Serial over Bluetooth link (COM9)||$spp|||COM9"
+    'BTHENUM\Dev_001122334455\7&2a4b8c7e&0&BluetoothDevice_001122334455|Bluetooth|TS16')
 case $base in
     # --- The line goes wrong
     identite-muette)  # switched off after the wake-up: no name
@@ -276,6 +285,42 @@ case $base in
         secondes=$(printf '%s\n' "${adaptateurs[@]}" | grep -c '&MI_0[1-9]')  # share a line
         ((${#erreurs[@]} == ${#adaptateurs[@]} - secondes)) ||
             { echo "lignes_en_panne gave ${#erreurs[@]} line(s) for ${#adaptateurs[@]} adapters" >&2; exit 2; } ;;
+    ports-decrits)  # each listed port said by its device, from the records of every
+        # class whose key names a port: the product string for a generic name (an FTDI's
+        # on its USB device, a CDC one's its own; a third keeps its name), the PC's UART,
+        # a paired instrument's two Bluetooth ports, named through its own node or the
+        # stack's Name; each outgoing one announced before its open
+        windows='SetupAPI and the registry of devices'
+        peripheriques=('ACPI\PNP0501\1|Ports|Communications Port (COM2)||ACPI\PNP0501|*PNP0501||COM2'
+            'FTDIBUS\VID_0403+PID_6001+A10K1XYZA\0000|Ports|USB Serial Port (COM3)||FTDIBUS\COMPORT&VID_0403&PID_6001|||COM3||USB\VID_0403&PID_6001\A10K1XYZ'
+            'USB\VID_0403&PID_6001\A10K1XYZ|USB||USB Serial Converter|USB\VID_0403&PID_6001&REV_0600||||FT232R USB UART'
+            $'USB\\VID_2E8A&PID_000A&MI_00\\7&3a4b5c6&0&0000|Ports|P\xc3\xa9riph\xc3\xa9rique s\xc3\xa9rie USB (COM4)||USB\\VID_2E8A&PID_000A&REV_0100&MI_00|USB\\Class_02&SubClass_02&Prot_01||COM4|Pico'
+            'USB\VID_0483&PID_5740\3&1|Ports|USB Serial Device (COM5)||USB\VID_0483&PID_5740&REV_0200|||COM5'
+            "${appaire[@]}"
+            "$spp\\7&2a4b8c7e&0&0a1b2c3d4e5f_C00000000|Ports|Standard Serial over Bluetooth link (COM10)||$spp|||COM10")
+        bluetooth=($'0a1b2c3d4e5f|GS18 G\xc3\xa9o')
+        port_wine='COM2 COM3 COM4 COM5 COM8 COM9 COM10' reponses='0\n'
+        sortie=($'\t\t\tCOM 1' $'\t\t\tCOM 10' $'\tAdressez-vous au guichet 35')
+        attente='(quelques secondes s il est eteint ou hors de portee)...'
+        erreurs=(">> COM8 : connexion Bluetooth a \"TS16\" $attente"
+            ">> COM10 : connexion Bluetooth a \"GS18 G\\xC3\\xA9o\" $attente"
+            '>> COM2 : port serie du PC'
+            '>> COM3 : "FT232R USB UART", USB 0403:6001'
+            '>> COM4 : "Pico", USB 2E8A:000A'
+            '>> COM5 : "USB Serial Device", USB 0483:5740'
+            '>> COM8 : Bluetooth, port sortant vers "TS16" : le port a choisir pour lui'
+            '>> COM9 : Bluetooth, port entrant : aucun materiel n y repond, choisissez COM8 ou COM10'
+            '>> COM10 : Bluetooth, port sortant vers "GS18 G\xC3\xA9o" : le port a choisir pour lui') ;;
+    bluetooth-eteint)  # the paired instrument off: its outgoing port's open waits, then
+        # fails (ouverture_lente.cpp), said in French; the incoming one alone is left
+        windows='SetupAPI and the registry of devices'
+        peripheriques=("${appaire[@]}") port_wine='COM8 COM9' reponses='0\n'
+        precharge=${OUVERTURE_LENTE:-}
+        [[ -n $precharge ]] || passer "no OUVERTURE_LENTE library given"
+        sortie=($'\t\t\tCOM 1' $'\t\t\tCOM 9' $'\tAdressez-vous au guichet 35') absent=($'\t\t\tCOM 8')
+        erreurs=('>> COM8 : connexion Bluetooth a "TS16" (quelques secondes s il est eteint ou hors de portee)...'
+            '>> COM8 : "TS16" n a pas repondu a la connexion (eteint, hors de portee ou plus appaire) : allumez-le pres du PC (ou appairez-le de nouveau), puis relancez gsicom.'
+            '>> COM9 : Bluetooth, port entrant : aucun materiel n y repond') ;;
     autres-peripheriques)  # with COM1, devices that are not serial adapters or that work:
         # nothing said of them
         windows="SetupAPI (the tests' cfgmgr32.dll gives the problem codes)"
@@ -390,10 +435,11 @@ fi
 # Wine lists a port of its Ports key: a value written into the run's registry before
 # its server starts (wine reg add would cost a Wine start more).
 if [[ -n $port_wine ]]; then
-    printf '\n[Software\\\\Wine\\\\Ports]\n"%s"="%s"\n' "$port_wine" "$pty" >>"$WINEPREFIX/system.reg" ||
-        { echec "cannot add $port_wine to the Wine prefix"; exit 1; }
+    { printf '\n[Software\\\\Wine\\\\Ports]\n' && printf '"%s"="%s"\n' $(printf "%s $pty " $port_wine); } \
+        >>"$WINEPREFIX/system.reg" || { echec "cannot add $port_wine to the Wine prefix"; exit 1; }
 fi
 ((${#peripheriques[@]} == 0)) || peripheriques_wine "${peripheriques[@]}"
+((${#bluetooth[@]} == 0)) || noms_bluetooth_wine "${bluetooth[@]}"
 occupant_pid=
 if [[ -n $occupant ]]; then
     sleep 60 <>"$pty" &

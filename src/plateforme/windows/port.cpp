@@ -1,6 +1,6 @@
 // The platform on Windows: the kernel32 serial API, Sleep, localtime, whether the
-// current folder is a temporary one (windows/dossier.cpp) and the command
-// interpreter's PAUSE.
+// current folder is a temporary one (windows/dossier.cpp), what each port's device is
+// (windows/description.cpp) and the command interpreter's PAUSE.
 #include <io.h>
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include "plateforme/plateforme.hpp"
 #include "plateforme/windows/adaptateurs.hpp"
 #include "plateforme/windows/console.hpp"
+#include "plateforme/windows/description.hpp"
 #include "plateforme/windows/hors_table.hpp"
 
 namespace gsicom {
@@ -157,16 +158,38 @@ private:
     std::uint32_t erreurs_ = 0;
 };
 
+// Whether CreateFileA failed because the device behind the port did not answer: what
+// Windows' Bluetooth stack gives, after seconds, for a paired device that is off or out
+// of reach (a time-out mostly; "not connected" and "not functioning" on some stacks and
+// adapters). Only a port known to be an outgoing Bluetooth one is said so by the scan.
+bool sansReponse(DWORD erreur)
+{
+    return erreur == ERROR_SEM_TIMEOUT || erreur == ERROR_TIMEOUT ||
+           erreur == ERROR_DEVICE_NOT_CONNECTED || erreur == ERROR_GEN_FAILURE;
+}
+
 // Why CreateFileA failed, for the operator; empty where there is no such port.
 std::string refusOuverture(const char* com, DWORD erreur)
 {
+    const std::string port = std::string(com) + " : ";
     switch (erreur) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND: return {};
         case ERROR_ACCESS_DENIED:  // share mode 0: another program has the port
-            return std::string(com) +
-                   " : occupe par un autre programme : fermez-le, puis "
-                   "relancez gsicom.";
+            return port + "occupe par un autre programme : fermez-le, puis relancez gsicom.";
+        case ERROR_SEM_TIMEOUT:
+        case ERROR_TIMEOUT:
+            return port +
+                   "le peripherique n a pas repondu a l ouverture du port : verifiez qu il est "
+                   "allume et branche (ou a portee), puis relancez gsicom.";
+        case ERROR_DEVICE_NOT_CONNECTED:
+            return port +
+                   "le peripherique du port n est pas connecte : branchez-le (ou allumez-le "
+                   "pres du PC), puis relancez gsicom.";
+        case ERROR_GEN_FAILURE:
+            return port +
+                   "le peripherique du port ne fonctionne pas : debranchez-le et rebranchez-le "
+                   "(ou allumez-le pres du PC), puis relancez gsicom.";
         default: break;
     }
     // In English, or the error's number: a French Windows' text is accented, in a code
@@ -178,7 +201,7 @@ std::string refusOuverture(const char* com, DWORD erreur)
                        reinterpret_cast<LPSTR>(&texte), 0, nullptr) == 0) {
         texte = nullptr;
     }
-    std::string message = std::string(com) + " : ";
+    std::string message = port;
     message += texte != nullptr ? texte : "erreur " + std::to_string(erreur);
     LocalFree(texte);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -193,11 +216,14 @@ public:
     std::unique_ptr<SerialPort> openPort(const char* devicePath, std::string& pourquoi) override
     {
         pourquoi.clear();
+        sansReponse_ = false;
         // Share mode 0: a port another program holds does not open.
         HANDLE handle = CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            pourquoi = refusOuverture(devicePath + 4, GetLastError());  // "COMn"
+            const DWORD erreur = GetLastError();
+            sansReponse_ = sansReponse(erreur);
+            pourquoi = refusOuverture(devicePath + 4, erreur);  // "COMn"
             return nullptr;
         }
         return std::make_unique<WindowsSerialPort>(handle);
@@ -208,6 +234,8 @@ public:
     {
         return peripheriquesEnPanneWindows();
     }
+    std::vector<PortDescription> describePorts() override { return descriptionsPortsWindows(); }
+    bool lastOpenUnanswered() override { return sansReponse_; }
     std::string portName(const char* devicePath) override { return devicePath + 4; }  // "COMn"
     bool instrumentMayOwnPort(const char*) override { return true; }
 
@@ -240,6 +268,9 @@ public:
     DossierTemporaire temporaryCurrentFolder() override { return dossierCourantTemporaire(); }
 
     void pause() override { std::system("PAUSE"); }
+
+private:
+    bool sansReponse_ = false;  // the last open's device did not answer
 };
 
 }  // namespace
