@@ -54,25 +54,15 @@ std::string appareilUsb(DEVINST noeud, std::string id)
 std::vector<DeviceRecord> peripheriquesEnPanneWindows()
 {
     std::vector<DeviceRecord> peripheriques;
-    const HDEVINFO ensemble =
-        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
-    if (ensemble == INVALID_HANDLE_VALUE) {
-        return peripheriques;
-    }
-    SP_DEVINFO_DATA appareil{};
-    appareil.cbSize = sizeof appareil;
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(ensemble, i, &appareil); ++i) {
+    pourChaqueAppareilPresent([&](HDEVINFO ensemble, SP_DEVINFO_DATA& appareil) {
         ULONG etat = 0;
         ULONG probleme = 0;
         if (CM_Get_DevNode_Status(&etat, &probleme, appareil.DevInst, 0) != CR_SUCCESS ||
             (etat & DN_HAS_PROBLEM) == 0 || probleme == 0) {
-            continue;
+            return;
         }
         DeviceRecord p;
-        p.name = premiere(propriete(ensemble, appareil, SPDRP_FRIENDLYNAME));
-        if (p.name.empty()) {
-            p.name = premiere(propriete(ensemble, appareil, SPDRP_DEVICEDESC));
-        }
+        p.name = nomAffiche(ensemble, appareil);
         p.hardwareId = premiere(propriete(ensemble, appareil, SPDRP_HARDWAREID));
         p.deviceClass = premiere(propriete(ensemble, appareil, SPDRP_CLASS));
         p.compatibleIds = propriete(ensemble, appareil, SPDRP_COMPATIBLEIDS);
@@ -80,8 +70,7 @@ std::vector<DeviceRecord> peripheriquesEnPanneWindows()
         p.instanceId = idDuNoeud(appareil.DevInst);
         p.adapterId = appareilUsb(appareil.DevInst, p.instanceId);
         peripheriques.push_back(std::move(p));
-    }
-    SetupDiDestroyDeviceInfoList(ensemble);
+    });
     return peripheriques;
 }
 

@@ -107,10 +107,7 @@ FichePortWindows lireFiche(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil, std::st
     fiche.portName = std::move(portName);
     fiche.instanceId = std::move(instanceId);
     fiche.hardwareId = premiere(propriete(ensemble, appareil, SPDRP_HARDWAREID));
-    fiche.friendlyName = premiere(propriete(ensemble, appareil, SPDRP_FRIENDLYNAME));
-    if (fiche.friendlyName.empty()) {
-        fiche.friendlyName = premiere(propriete(ensemble, appareil, SPDRP_DEVICEDESC));
-    }
+    fiche.friendlyName = nomAffiche(ensemble, appareil);
     fiche.busReported = texteDe(ensemble, appareil, DEVPKEY_Device_BusReportedDeviceDesc);
     if (fiche.busReported.empty()) {
         fiche.parentId = texteDe(ensemble, appareil, DEVPKEY_Device_Parent);
@@ -128,28 +125,20 @@ FichePortWindows lireFiche(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil, std::st
 std::vector<PortDescription> descriptionsPortsWindows()
 {
     std::vector<PortDescription> ports;
-    const HDEVINFO ensemble =
-        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
-    if (ensemble == INVALID_HANDLE_VALUE) {
-        return ports;
-    }
     std::vector<FichePortWindows> fiches;
     std::map<std::string, std::string> nomsBluetooth;  // by address, upper case
-    SP_DEVINFO_DATA appareil{};
-    appareil.cbSize = sizeof appareil;
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(ensemble, i, &appareil); ++i) {
+    pourChaqueAppareilPresent([&](HDEVINFO ensemble, SP_DEVINFO_DATA& appareil) {
         std::string id = identifiant(ensemble, appareil);
         if (const std::optional<std::string> adresse = adresseAppareilBluetooth(id)) {
             nomsBluetooth[enMajuscules(*adresse)] =
                 premiere(propriete(ensemble, appareil, SPDRP_FRIENDLYNAME));
-            continue;
+            return;
         }
         std::string port = nomDePort(ensemble, appareil);
         if (numeroDePortWindows(port) != 0) {
             fiches.push_back(lireFiche(ensemble, appareil, std::move(port), std::move(id)));
         }
-    }
-    SetupDiDestroyDeviceInfoList(ensemble);
+    });
     for (FichePortWindows& fiche : fiches) {
         const std::optional<std::string> adresse = adresseBluetooth(fiche.instanceId);
         if (adresse && *adresse != std::string(12, '0')) {

@@ -48,4 +48,25 @@ std::string premiere(const std::vector<std::string>& chaines)
     return chaines.empty() ? std::string() : chaines.front();
 }
 
+std::string nomAffiche(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil)
+{
+    std::string nom = premiere(propriete(ensemble, appareil, SPDRP_FRIENDLYNAME));
+    return nom.empty() ? premiere(propriete(ensemble, appareil, SPDRP_DEVICEDESC)) : nom;
+}
+
+void pourChaqueAppareilPresent(const std::function<void(HDEVINFO, SP_DEVINFO_DATA&)>& faire)
+{
+    const HDEVINFO ensemble =
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    if (ensemble == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    SP_DEVINFO_DATA appareil{};
+    appareil.cbSize = sizeof appareil;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(ensemble, i, &appareil); ++i) {
+        faire(ensemble, appareil);
+    }
+    SetupDiDestroyDeviceInfoList(ensemble);
+}
+
 }  // namespace gsicom

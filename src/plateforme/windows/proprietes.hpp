@@ -7,6 +7,7 @@
 #include <setupapi.h>
 // clang-format on
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,12 @@ std::vector<std::string> propriete(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil,
 
 // The first of them, or an empty string.
 std::string premiere(const std::vector<std::string>& chaines);
+
+// The name the Device Manager shows: the friendly name, else the description.
+std::string nomAffiche(HDEVINFO ensemble, SP_DEVINFO_DATA& appareil);
+
+// Calls `faire` for every present device of any class; nothing where the system gives
+// no list.
+void pourChaqueAppareilPresent(const std::function<void(HDEVINFO, SP_DEVINFO_DATA&)>& faire);
 
 }  // namespace gsicom
