@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -173,6 +174,7 @@ protected:
     void ecrire(std::vector<std::pair<int, std::string>> envois, int raccrocheMs = -1)
     {
         const Horloge::time_point debut = Horloge::now();
+        debutEnvois_ = debut;
         ecrivain_ = std::thread([this, envois = std::move(envois), raccrocheMs, debut] {
             for (const auto& [ms, texte] : envois) {
                 std::this_thread::sleep_until(debut + milliseconds(ms));
@@ -195,7 +197,9 @@ protected:
     {
         char octets[2048] = {};
         std::uint32_t lus = 0;
-        const Horloge::time_point debut = Horloge::now();
+        // Counted from the instrument's first send when there is one: its thread may start
+        // late on a busy machine, and the read's lower bounds hold from its times.
+        const Horloge::time_point debut = debutEnvois_.value_or(Horloge::now());
         const bool ok = port_->readFile(octets, demandes, lus);
         return {ok, std::string(octets, lus), msDepuis(debut)};
     }
@@ -205,6 +209,7 @@ protected:
     int master_ = -1;
     std::string esclave_;  // the pty's slave device
     std::thread ecrivain_;
+    std::optional<Horloge::time_point> debutEnvois_;  // the time base of ecrire's sends
 };
 
 // Upper bounds are generous: the machine may be busy. Lower bounds are the rule.
