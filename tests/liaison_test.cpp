@@ -9,9 +9,9 @@
 #include <set>
 #include <tuple>
 
+#include "appareils/ports_windows.hpp"
 #include "banc.hpp"
 #include "serial/echange.hpp"
-#include "serial/ports_windows.hpp"
 #include "socle/etat.hpp"
 
 namespace gsicom::test {

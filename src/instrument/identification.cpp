@@ -1,8 +1,8 @@
+#include "appareils/ports_decrits.hpp"
 #include "instrument/analyse.hpp"
 #include "instrument/etapes.hpp"
 #include "serial/echange.hpp"
 #include "serial/liaison.hpp"
-#include "serial/ports_decrits.hpp"
 #include "serial/requetes.hpp"
 
 namespace gsicom {

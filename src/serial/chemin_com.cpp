@@ -1,8 +1,16 @@
 #include "serial/chemin_com.hpp"
 
+#include <cstdio>
 #include <cstring>
 
 namespace gsicom {
+
+std::string cheminPort(int numero)
+{
+    char chemin[16];
+    std::snprintf(chemin, sizeof chemin, "\\\\.\\COM%d", numero);
+    return chemin;
+}
 
 std::string cheminLinux(const char* devicePath)
 {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "serial/chemin_com.hpp"
 #include "serial/liaison.hpp"
 #include "serial/requetes.hpp"
 

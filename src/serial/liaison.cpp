@@ -4,21 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "appareils/peripheriques_windows.hpp"
+#include "appareils/ports_decrits.hpp"
 #include "console/ecran.hpp"
 #include "serial/chemin_com.hpp"
 #include "serial/echange.hpp"
-#include "serial/peripheriques_windows.hpp"
-#include "serial/ports_decrits.hpp"
 #include "serial/requetes.hpp"
 
 namespace gsicom {
-
-std::string cheminPort(int numero)
-{
-    char chemin[16];
-    std::snprintf(chemin, sizeof chemin, "\\\\.\\COM%d", numero);
-    return chemin;
-}
 
 std::string nomPortChoisi(Etat& e)
 {

@@ -9,9 +9,6 @@
 
 namespace gsicom {
 
-// "\\.\COMn": the Win32 device-namespace path, the only form that reaches COM10 and above.
-std::string cheminPort(int numero);
-
 // The chosen port (Etat::portChoisi) as the operator's messages name it.
 std::string nomPortChoisi(Etat& e);
 

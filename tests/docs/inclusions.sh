@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The map of docs/ARCHITECTURE.md, as the includes show it:
 # - the floor (src/socle/) and the seam (src/plateforme/plateforme.hpp) include nothing
-#   of the link, the stages or the console;
+#   of the devices' words, the link, the stages or the console;
+# - the devices' words (src/appareils/) include nothing of the floor, the link (but its
+#   COM names), the stages or the console;
 # - nothing outside src/plateforme/linux/ and src/plateforme/windows/ includes a
 #   system's own header (a <....h>: the standard library's have no suffix);
 # - the program includes nothing of the simulator;
@@ -17,7 +19,12 @@ faute() {
 
 while IFS= read -r ligne; do
     faute "the floor or the seam includes a room above it: $ligne"
-done < <(grep -Hn '#include "\(serial\|instrument\|console\)/' src/socle/* src/plateforme/plateforme.hpp || true)
+done < <(grep -Hn '#include "\(appareils\|serial\|instrument\|console\)/' src/socle/* src/plateforme/plateforme.hpp || true)
+
+while IFS= read -r ligne; do
+    faute "the devices' words include the run or the link: $ligne"
+done < <(grep -Hn '#include "\(socle\|serial\|instrument\|console\)/' src/appareils/* |
+    grep -v '"serial/chemin_com.hpp"' || true)
 
 while IFS= read -r ligne; do
     faute "a system's own header outside src/plateforme/<os>/: $ligne"
@@ -34,4 +41,4 @@ boucle=$(grep -rH '^#include "' src --include='*.cpp' --include='*.hpp' |
 [[ -z $boucle ]] || faute "an include loop: $boucle"
 
 ((fautes == 0)) || { echo "FAILED: $fautes fault(s) in the includes; docs/ARCHITECTURE.md says why each rule holds" >&2; exit 1; }
-echo "includes: the floor and the seam stand alone, the systems' headers stay in their rooms, no loop"
+echo "includes: the floor, the seam and the devices' words stand alone, the systems' headers stay in their rooms, no loop"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/peripheriques_windows.hpp"
+#include "appareils/peripheriques_windows.hpp"
 
 namespace {
 

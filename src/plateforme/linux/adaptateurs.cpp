@@ -12,10 +12,10 @@
 #include <optional>
 #include <utility>
 
+#include "appareils/adaptateurs.hpp"
 #include "plateforme/linux/modules.hpp"
 #include "plateforme/linux/uart.hpp"
 #include "plateforme/linux/usbfs.hpp"
-#include "serial/adaptateurs.hpp"
 
 namespace gsicom {
 
@@ -52,7 +52,7 @@ struct Usb {
     std::optional<std::uint16_t> vid, pid;
     std::string ids;  // "0403:6001", as lsusb writes them; empty when unknown
     std::string produit;
-    bool pont = false;  // a bridge product gsicom knows (serial/adaptateurs.hpp)
+    bool pont = false;  // a bridge product gsicom knows (appareils/adaptateurs.hpp)
 };
 
 std::optional<std::uint16_t> hex4(const std::string& texte)

@@ -12,7 +12,6 @@
 
 #include "plateforme/linux/uart.hpp"
 #include "serial/chemin_com.hpp"
-#include "serial/liaison.hpp"
 
 namespace gsicom {
 

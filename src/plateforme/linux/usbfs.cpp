@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "appareils/adaptateurs.hpp"
 #include "plateforme/linux/uart.hpp"
-#include "serial/adaptateurs.hpp"
 
 namespace gsicom {
 

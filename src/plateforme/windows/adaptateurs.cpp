@@ -1,6 +1,6 @@
 #include "plateforme/windows/adaptateurs.hpp"
 
-#include "serial/peripheriques_windows.hpp"
+#include "appareils/peripheriques_windows.hpp"
 
 // clang-format off
 #include <windows.h>

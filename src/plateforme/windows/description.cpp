@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "appareils/ports_windows.hpp"
 #include "plateforme/windows/proprietes.hpp"
-#include "serial/ports_windows.hpp"
 
 namespace gsicom {
 

@@ -1,4 +1,4 @@
-#include "serial/ports_windows.hpp"
+#include "appareils/ports_windows.hpp"
 
 #include <cctype>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "serial/peripheriques_windows.hpp"
+#include "appareils/peripheriques_windows.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <optional>
 
-#include "serial/adaptateurs.hpp"
+#include "appareils/adaptateurs.hpp"
 
 namespace gsicom {
 

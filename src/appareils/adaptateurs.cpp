@@ -1,4 +1,4 @@
-#include "serial/adaptateurs.hpp"
+#include "appareils/adaptateurs.hpp"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "serial/ports_decrits.hpp"
+#include "appareils/ports_decrits.hpp"
 
-#include "serial/adaptateurs.hpp"
+#include "appareils/adaptateurs.hpp"
 
 namespace gsicom {
 
